@@ -1,0 +1,24 @@
+// The audio stand-in: the calls the music player makes to its audio library, with their
+// arguments and results. Modules are decoded by libopenmpt and mixed as 44100 Hz stereo; where
+// the samples go (an SDL audio device, or a buffer in lockstep with the virtual clock) is the
+// back end's business (audio_live.cpp, audio_offline.cpp).
+#pragma once
+#include <cstdint>
+
+namespace audio {
+
+bool init(int device, uint32_t frequency, uint32_t flags);  // false when no output can be opened
+bool setVolume(uint32_t volume);                            // 0..100
+// Loads a module from a file (fromMemory false) and starts playing it; returns its handle, 0 on failure.
+uint32_t musicLoad(bool fromMemory, const char* path, uint64_t offset, uint32_t length, uint32_t flags);
+bool musicPlay(uint32_t handle);
+bool start();
+bool musicSetPositionScaler(uint32_t handle, uint32_t scaler);
+bool musicPlayEx(uint32_t handle, uint32_t position, int flags, bool reset);
+// Position word: order in the low 16 bits, row in the high 16 bits (row x scaler + twelfths when reading).
+bool channelSetPosition(uint32_t handle, uint64_t position);
+bool update();
+uint64_t channelGetPosition(uint32_t handle);
+bool free();
+
+}  // namespace audio

@@ -1,0 +1,3 @@
+// Placeholder.
+#include "render/texture.h"
+bool loadTGA(Texture&, const char*) { return false; }

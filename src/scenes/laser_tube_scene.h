@@ -1,0 +1,10 @@
+#pragma once
+#include "shell/scene.h"
+
+class LaserTubeScene : public Scene {
+public:
+    void render(float t) override;
+    void load() override;
+    void enter() override;
+    void unload() override;
+};

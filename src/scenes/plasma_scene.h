@@ -1,0 +1,10 @@
+#pragma once
+#include "shell/scene.h"
+
+class PlasmaScene : public DepthTestScene {
+public:
+    void render(float t) override;
+    void load() override;
+    void enter() override;
+    void unload() override;
+};

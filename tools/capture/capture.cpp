@@ -1,0 +1,3 @@
+// Placeholder.
+#include "shell/driver.h"
+int main() { return demoMain(); }

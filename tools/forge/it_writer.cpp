@@ -1,0 +1,1 @@
+#include "it_writer.h"
