@@ -105,29 +105,26 @@ TEST(GlyphBlurScene, BounceHoldsThroughABeatRowAndDecaysAfter)
 
 TEST(GlyphBlurScene, LeavesTheStateItPromises)
 {
-    // Enter touches neither the depth test nor blending: it keeps what the last frame left.
-    scene.setMusicPosition(6, 3);
-    scene.render(2.0f);
+    using testsupport::GLField;
+    // Enter sets the clear colour and touches nothing else the frame start fixes.
+    testsupport::enterFrameStart();
     scene.enter();
-    expectFrameStartState("after enter", true, false);
-    GLfloat clear[4];
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    EXPECT_FLOAT_EQ(clear[0], 1);
-    EXPECT_FLOAT_EQ(clear[1], 0);
-    EXPECT_FLOAT_EQ(clear[2], 1);
-    EXPECT_FLOAT_EQ(clear[3], 1);
+    testsupport::GLState entered = testsupport::frameStartState();
+    entered.clearColor = {1, 0, 1, 1};
+    entered.ignore(GLField::BoundTexture);
+    EXPECT_TRUE(testsupport::matchesGLState(entered, testsupport::captureGLState()));
 
     scene.setMusicPosition(6, 3);
     scene.render(2.0f);
-    expectFrameStartState("after a frame without overlay", true, false);
+    EXPECT_TRUE(testsupport::matchesGLState(stateAfterBlurredFrame(1.5f), testsupport::captureGLState()))
+        << "after a frame without overlay";
     EXPECT_TRUE(glIsEnabled(GL_LINE_SMOOTH));
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
-    EXPECT_FLOAT_EQ(clear[0], 0.7f);  // the blur's clear colour, for the next frame's first clear
-    EXPECT_FLOAT_EQ(clear[3], 0.2f);
 
     scene.setMusicPosition(6, 8);
     scene.render(2.1f);
-    expectFrameStartState("after a flash", true, false);
+    EXPECT_TRUE(testsupport::matchesGLState(stateAfterBlurredFrame(1.5f), testsupport::captureGLState()))
+        << "after a flash";
     scene.leave();
-    expectFrameStartState("after leave", true, false);
+    EXPECT_TRUE(testsupport::matchesGLState(stateAfterBlurredFrame(1.5f), testsupport::captureGLState()))
+        << "after leave";
 }

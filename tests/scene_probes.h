@@ -3,8 +3,9 @@
 #pragma once
 #include "render/fader.h"
 #include "render/radial_blur.h"
-#include "shell/driver.h"
 #include "shell/glwindow.h"
+#include "support/gl_harness.h"
+#include "support/gl_state.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -42,13 +43,13 @@ public:
 inline RecordingFader recordingFader;
 inline MarkedRadialBlur markedBlur;
 
-// Opens the offscreen window, leaves the state the loading bar leaves for the first frame and
-// loads the two tools in place of the driver's.
+// Opens the offscreen window, puts it into the state every frame starts from, and loads the two
+// tools in place of the driver's.
 inline bool openSceneWindow()
 {
-    if (!glWindow->create("test", 640, 480, 32, false))
+    if (!testsupport::openTestWindow())
         return false;
-    drawLoadingBar(100);
+    testsupport::enterFrameStart();
     fader = &recordingFader;
     radialBlur = &markedBlur;
     radialBlur->load();
@@ -128,33 +129,16 @@ inline bool windowIsUniform(int red, int green, int blue)
     return true;
 }
 
-// The state every frame starts with: the loading bar's frustum, an identity modelview selected,
-// both stacks at depth 1, the full viewport, texturing off; the depth test and blending as given.
-inline void expectFrameStartState(const char* when, bool depthTest, bool blend)
+// What a blurred scene leaves after a frame: the frame-start matrices and viewport, texturing and
+// blending off, the depth test on, the blend function its last blended layer set, and the blur's
+// clear colour for the next frame's first clear. The bound texture and the colour are its own.
+inline testsupport::GLState stateAfterBlurredFrame(float lineWidth)
 {
-    SCOPED_TRACE(when);
-    GLint mode = 0, projectionDepth = 0, modelviewDepth = 0;
-    glGetIntegerv(GL_MATRIX_MODE, &mode);
-    glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &projectionDepth);
-    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &modelviewDepth);
-    EXPECT_EQ(mode, GL_MODELVIEW);
-    EXPECT_EQ(projectionDepth, 1);
-    EXPECT_EQ(modelviewDepth, 1);
-    GLfloat projection[16], modelview[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, projection);
-    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
-    // glFrustum(-1, 1, -1, 1, 1, 20), column-major.
-    const GLfloat frustum[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -21.0f / 19, -1, 0, 0, -40.0f / 19, 0};
-    for (int i = 0; i < 16; ++i) {
-        EXPECT_NEAR(projection[i], frustum[i], 1e-5) << "projection " << i;
-        EXPECT_NEAR(modelview[i], i % 5 == 0 ? 1 : 0, 1e-6) << "modelview " << i;
-    }
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    EXPECT_EQ(viewport[2], 640);
-    EXPECT_EQ(viewport[3], 480);
-    EXPECT_EQ(glIsEnabled(GL_DEPTH_TEST), depthTest ? GL_TRUE : GL_FALSE);
-    EXPECT_EQ(glIsEnabled(GL_BLEND), blend ? GL_TRUE : GL_FALSE);
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+    testsupport::GLState expected = testsupport::frameStartState();
+    expected.depthTest = true;
+    expected.clearColor = {0.7f, 0, 0.7f, 0.2f};
+    expected.lineWidth = lineWidth;
+    expected.ignore(testsupport::GLField::BoundTexture);
+    expected.ignore(testsupport::GLField::CurrentColor);
+    return expected;
 }
