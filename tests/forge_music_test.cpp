@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -244,6 +245,8 @@ TEST(Soundtrack, PlaysEveryRowOnceWithinLevels)
     for (int order = 0; order < 40; ++order) {
         double rms = std::sqrt(energy[size_t(order)] / (2.0 * std::max(frames[size_t(order)], 1.0)));
         double dbfs = 20.0 * std::log10(std::max(rms, 1e-9));
+        std::printf("order %2d: peak %6.2f dBFS, loudness %6.2f dBFS\n", order,
+            20.0 * std::log10(std::max(peak[size_t(order)], 1e-9)), dbfs);
         EXPECT_LT(peak[size_t(order)], ceiling) << "order " << order << " clips";
         // The last order is one hit dying away; every other order carries music.
         EXPECT_GT(dbfs, order == 39 ? -45.0 : -30.0) << "order " << order << " is too quiet";
