@@ -1,31 +1,481 @@
-// Placeholder back end: nothing works yet.
+// Offline back end: an offscreen Mesa GL context through SDL's offscreen video driver (an EGL
+// pbuffer), a virtual clock stepped by swaps and sleeps, scripted events and message-box answers.
+#include "platform/offline.h"
 #include "platform/platform.h"
+
+#include <GL/gl.h>
+#include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct ScriptedEvent {
+    uint64_t frame;
+    platform::Event event;
+};
+
+constexpr int scriptCapacity = 4096;
+constexpr int answerCapacity = 64;
+constexpr int exitHookCapacity = 8;
+
+struct OfflineData {
+    bool videoOpen = false;
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    bool formatChosen = false;
+
+    int fps = 60;
+    uint64_t swaps = 0;
+    uint64_t sleptMicros = 0;
+    void (*clockListener)(uint64_t) = nullptr;
+
+    ScriptedEvent script[scriptCapacity];
+    int scriptCount = 0;
+    int scriptNext = 0;           // script is kept sorted by frame; this is the next undelivered one
+    int64_t passFrame = -1;       // frame of the events delivered since the last swap
+
+    int fullscreenAnswer = platform::idNo;
+    int answers[answerCapacity];
+    int answerCount = 0;
+    int answerNext = 0;
+    int boxesShown = 0;
+    char lastBoxText[256] = "";
+    bool displayModeAvailable = true;
+
+    void (*swapHook)(uint64_t) = nullptr;
+    void (*exitHooks[exitHookCapacity])() = {};
+    int exitHookCount = 0;
+};
+
+OfflineData data;
+
+uint64_t clockNow()
+{
+    return data.sleptMicros + data.swaps * 1000000u / static_cast<uint64_t>(data.fps);
+}
+
+void clockAdvanced()
+{
+    if (data.clockListener)
+        data.clockListener(clockNow());
+}
+
+bool hasDataFolder(const char* dir)
+{
+    char path[4200];  // room for any folder name the callers build, plus "/data"
+    std::snprintf(path, sizeof path, "%s/data", dir);
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+}  // namespace
 
 namespace platform {
-int messageBox(const char* text, const char* caption, unsigned) { std::fprintf(stderr, "%s: %s\n", caption, text); return idNone; }
-bool openWindowSystem() { return false; }
-bool closeWindowSystem() { return true; }
-bool changeDisplayMode(int, int, int) { return false; }
+
+int messageBox(const char* text, const char* caption, unsigned style)
+{
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    ++data.boxesShown;
+    std::snprintf(data.lastBoxText, sizeof data.lastBoxText, "%s", text);
+    if ((style & 0x0f) != mbYesNo)
+        return idOk;
+    if (std::strcmp(text, "fullscreen?") == 0)
+        return data.fullscreenAnswer;
+    if (data.answerNext < data.answerCount)
+        return data.answers[data.answerNext++];
+    return idNo;
+}
+
+bool openWindowSystem()
+{
+    if (data.videoOpen)
+        return true;
+    // Always the offscreen driver on Mesa's software renderer: other drivers give other pixels.
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "offline: SDL video: %s\n", SDL_GetError());
+        return false;
+    }
+    data.videoOpen = true;
+    return true;
+}
+
+bool closeWindowSystem()
+{
+    if (data.videoOpen) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        data.videoOpen = false;
+    }
+    return true;
+}
+
+bool changeDisplayMode(int width, int height, int)
+{
+    return data.displayModeAvailable && width == offline::frameWidth && height == offline::frameHeight;
+}
+
 void restoreDisplayMode() {}
 void showCursor(bool) {}
-bool createWindow(const char*, int, int, bool, const PixelFormat&) { return false; }
-bool acquireDrawingSurface() { return false; }
-int choosePixelFormat(const PixelFormat&) { return 0; }
-bool setPixelFormat(int) { return false; }
-bool createContext() { return false; }
-bool makeContextCurrent() { return false; }
+
+bool createWindow(const char* title, int width, int height, bool, const PixelFormat& format)
+{
+    if (!data.videoOpen || data.window)
+        return false;
+    // Legacy GL: a compatibility context with no version asked for.
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, format.alphaBits);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, format.depthBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, format.stencilBits);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format.doubleBuffer ? 1 : 0);
+    data.window = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!data.window) {
+        std::fprintf(stderr, "offline: SDL window: %s\n", SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
+bool acquireDrawingSurface()
+{
+    return data.window != nullptr;
+}
+
+int choosePixelFormat(const PixelFormat& format)
+{
+    // The only format on offer: RGB 8/8/8, no alpha, depth 16, no stencil, double-buffered.
+    if (format.colorBits != 32 && format.colorBits != 24)
+        return 0;
+    if (format.alphaBits != 0 || format.depthBits > 16 || format.stencilBits != 0)
+        return 0;
+    return 1;
+}
+
+bool setPixelFormat(int format)
+{
+    data.formatChosen = format == 1 && data.window;
+    return data.formatChosen;
+}
+
+bool createContext()
+{
+    if (!data.formatChosen || data.context)
+        return false;
+    data.context = SDL_GL_CreateContext(data.window);
+    if (!data.context) {
+        std::fprintf(stderr, "offline: GL context: %s\n", SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
+bool makeContextCurrent()
+{
+    return data.context && SDL_GL_MakeCurrent(data.window, data.context) == 0;
+}
+
 void showWindow() {}
-bool releaseContextCurrent() { return true; }
-bool deleteContext() { return true; }
-bool releaseDrawingSurface() { return true; }
-bool destroyWindow() { return true; }
-bool pollEvent(Event&) { return false; }
-uint32_t tickCount() { return 0; }
-void sleep(uint32_t) {}
-void swapBuffers() {}
-void enterDataFolder() {}
-void exitProcess(int code) { std::exit(code); }
+
+bool releaseContextCurrent()
+{
+    return SDL_GL_MakeCurrent(data.window, nullptr) == 0;
+}
+
+bool deleteContext()
+{
+    if (!data.context)
+        return false;
+    SDL_GL_DeleteContext(data.context);
+    data.context = nullptr;
+    return true;
+}
+
+bool releaseDrawingSurface()
+{
+    data.formatChosen = false;
+    return true;
+}
+
+bool destroyWindow()
+{
+    if (!data.window)
+        return false;
+    SDL_DestroyWindow(data.window);
+    data.window = nullptr;
+    return true;
+}
+
+bool pollEvent(Event& event)
+{
+    if (data.scriptNext >= data.scriptCount)
+        return false;
+    const ScriptedEvent& next = data.script[data.scriptNext];
+    if (next.frame > data.swaps)
+        return false;
+    if (data.passFrame >= 0 && static_cast<uint64_t>(data.passFrame) != next.frame)
+        return false;  // a later frame's events wait for the next swap
+    data.passFrame = static_cast<int64_t>(next.frame);
+    event = next.event;
+    ++data.scriptNext;
+    return true;
+}
+
+uint32_t tickCount()
+{
+    return static_cast<uint32_t>(clockNow() / 1000);
+}
+
+void sleep(uint32_t milliseconds)
+{
+    data.sleptMicros += static_cast<uint64_t>(milliseconds) * 1000;
+    clockAdvanced();
+}
+
+void swapBuffers()
+{
+    if (data.swapHook)
+        data.swapHook(data.swaps);
+    if (data.window && data.context)
+        SDL_GL_SwapWindow(data.window);
+    ++data.swaps;
+    data.passFrame = -1;
+    clockAdvanced();
+}
+
+void enterDataFolder()
+{
+    if (hasDataFolder("."))
+        return;
+    char* base = SDL_GetBasePath();
+    if (!base)
+        return;
+    char installed[4096];
+    std::snprintf(installed, sizeof installed, "%s../share/plomvardix", base);
+    if (hasDataFolder(base)) {
+        if (chdir(base) != 0)
+            std::fprintf(stderr, "offline: cannot enter %s\n", base);
+    } else if (hasDataFolder(installed)) {
+        if (chdir(installed) != 0)
+            std::fprintf(stderr, "offline: cannot enter %s\n", installed);
+    }
+    SDL_free(base);
+}
+
+void exitProcess(int code)
+{
+    for (int k = 0; k < data.exitHookCount; ++k)
+        data.exitHooks[k]();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::exit(code);
+}
+
 }  // namespace platform
+
+namespace offline {
+
+void setFramesPerSecond(int fps)
+{
+    if (fps > 0)
+        data.fps = fps;
+}
+
+int framesPerSecond()
+{
+    return data.fps;
+}
+
+uint64_t frameCount()
+{
+    return data.swaps;
+}
+
+uint64_t clockMicroseconds()
+{
+    return clockNow();
+}
+
+void setClockListener(void (*listener)(uint64_t))
+{
+    data.clockListener = listener;
+}
+
+bool scheduleEvent(uint64_t frame, platform::EventType type, int key)
+{
+    if (data.scriptCount >= scriptCapacity)
+        return false;
+    // Insert after every event of the same or an earlier frame, so the script stays in order.
+    int at = data.scriptCount;
+    while (at > data.scriptNext && data.script[at - 1].frame > frame) {
+        data.script[at] = data.script[at - 1];
+        --at;
+    }
+    data.script[at] = {frame, {type, key, frameWidth, frameHeight}};
+    ++data.scriptCount;
+    return true;
+}
+
+bool scheduleKeyPress(uint64_t frame, int key)
+{
+    if (data.scriptCount + 2 > scriptCapacity)
+        return false;
+    scheduleEvent(frame, platform::EventType::KeyDown, key);
+    scheduleEvent(frame + 1, platform::EventType::KeyUp, key);
+    return true;
+}
+
+int keyCode(const char* name)
+{
+    struct Named {
+        const char* name;
+        int code;
+    };
+    static const Named named[] = {
+        {"escape", 27}, {"esc", 27}, {"space", 32}, {"return", 13}, {"enter", 13},
+        {"backspace", 8}, {"tab", 9}, {"shift", 16}, {"control", 17}, {"ctrl", 17},
+        {"alt", 18}, {"pause", 19}, {"pageup", 33}, {"pagedown", 34}, {"end", 35},
+        {"home", 36}, {"left", 37}, {"up", 38}, {"right", 39}, {"down", 40},
+        {"insert", 45}, {"delete", 46},
+    };
+    for (const Named& entry : named)
+        if (strcasecmp(name, entry.name) == 0)
+            return entry.code;
+    if (name[0] && !name[1]) {
+        char c = name[0];
+        if (c >= 'a' && c <= 'z')
+            return c - 'a' + 'A';
+        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+            return c;
+    }
+    if ((name[0] == 'f' || name[0] == 'F') && name[1]) {
+        char* end = nullptr;
+        long n = std::strtol(name + 1, &end, 10);
+        if (*end == '\0' && n >= 1 && n <= 12)
+            return 111 + static_cast<int>(n);
+    }
+    return -1;
+}
+
+void setFullscreenAnswer(int answer)
+{
+    data.fullscreenAnswer = answer;
+}
+
+bool queueMessageBoxAnswer(int answer)
+{
+    if (data.answerCount >= answerCapacity)
+        return false;
+    data.answers[data.answerCount++] = answer;
+    return true;
+}
+
+int messageBoxCount()
+{
+    return data.boxesShown;
+}
+
+const char* lastMessageBoxText()
+{
+    return data.lastBoxText;
+}
+
+void setDisplayModeAvailable(bool available)
+{
+    data.displayModeAvailable = available;
+}
+
+void setSwapHook(void (*hook)(uint64_t))
+{
+    data.swapHook = hook;
+}
+
+bool readFrame(unsigned char* rgb)
+{
+    if (!data.context || SDL_GL_GetCurrentContext() != data.context)
+        return false;
+    // An EGL pbuffer has one colour buffer, which GL calls the front one when it is single.
+    GLint pack = 4, readBuffer = GL_BACK;
+    GLboolean doubleBuffer = GL_FALSE;
+    glGetIntegerv(GL_PACK_ALIGNMENT, &pack);
+    glGetIntegerv(GL_READ_BUFFER, &readBuffer);
+    glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffer);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadBuffer(doubleBuffer ? GL_BACK : GL_FRONT);
+    glReadPixels(0, 0, frameWidth, frameHeight, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+    glReadBuffer(static_cast<GLenum>(readBuffer));
+    glPixelStorei(GL_PACK_ALIGNMENT, pack);
+    // GL rows run bottom-up; pictures run top-down.
+    constexpr int stride = frameWidth * 3;
+    unsigned char row[stride];
+    for (int y = 0; y < frameHeight / 2; ++y) {
+        unsigned char* a = rgb + y * stride;
+        unsigned char* b = rgb + (frameHeight - 1 - y) * stride;
+        std::memcpy(row, a, stride);
+        std::memcpy(a, b, stride);
+        std::memcpy(b, row, stride);
+    }
+    return true;
+}
+
+bool addExitHook(void (*hook)())
+{
+    if (data.exitHookCount >= exitHookCapacity)
+        return false;
+    data.exitHooks[data.exitHookCount++] = hook;
+    return true;
+}
+
+bool openContext()
+{
+    const platform::PixelFormat format = {32, 0, 16, 0, true};
+    if (!platform::openWindowSystem())
+        return false;
+    if (!platform::createWindow("offline", frameWidth, frameHeight, false, format) ||
+        !platform::setPixelFormat(platform::choosePixelFormat(format)) || !platform::createContext() ||
+        !platform::makeContextCurrent()) {
+        closeContext();
+        return false;
+    }
+    glViewport(0, 0, frameWidth, frameHeight);
+    return true;
+}
+
+void closeContext()
+{
+    if (data.context) {
+        platform::releaseContextCurrent();
+        platform::deleteContext();
+    }
+    platform::releaseDrawingSurface();
+    if (data.window)
+        platform::destroyWindow();
+    platform::closeWindowSystem();
+}
+
+void reset()
+{
+    data.swaps = 0;
+    data.sleptMicros = 0;
+    data.clockListener = nullptr;
+    data.scriptCount = data.scriptNext = 0;
+    data.passFrame = -1;
+    data.fullscreenAnswer = platform::idNo;
+    data.answerCount = data.answerNext = 0;
+    data.boxesShown = 0;
+    data.lastBoxText[0] = '\0';
+    data.displayModeAvailable = true;
+    data.swapHook = nullptr;
+    data.exitHookCount = 0;
+}
+
+}  // namespace offline

@@ -1,5 +1,14 @@
-// Placeholder.
+// The demo's soundtrack: the composed module, serialised by the Impulse Tracker writer.
 #include "soundtrack.h"
+
+#include "composition.h"
+#include "it_writer.h"
+
 namespace forge {
-bool writeSoundtrack(const std::string&) { return true; }
+
+bool writeSoundtrack(const std::string& path)
+{
+    return it::writeFile(path, it::serialise(composeSoundtrack()));
 }
+
+} // namespace forge
