@@ -241,9 +241,15 @@ std::vector<uint8_t> Canvas::bytes(bool withAlpha, EmptyTexels empty) const
     if (!withAlpha)
         return rgba;
     if (empty == EmptyTexels::White) {
-        for (size_t i = 0; i < n; ++i)
+        // The colour over white: a multiplier fades to 1 (no change) as the texel fades out, so soft
+        // edges stay soft and empty texels are pure white.
+        for (size_t i = 0; i < n; ++i) {
+            const float* p = &px[i * 4];
+            for (int k = 0; k < 3; ++k)
+                rgba[i * 4 + k] = toByte(p[k] + (1 - clamp01(p[3])));
             if (rgba[i * 4 + 3] == 0)
                 rgba[i * 4 + 0] = rgba[i * 4 + 1] = rgba[i * 4 + 2] = 255;
+        }
         return rgba;
     }
     // Breadth-first from every texel that shows, so each empty one takes its nearest neighbour's colour.

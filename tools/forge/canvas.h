@@ -56,7 +56,7 @@ private:
 // What the texels of alpha 0 carry when written out.
 enum class EmptyTexels {
     NearestColour,  // the colour of the nearest texel that is not empty: no dark fringe under filtering
-    White           // white: the picture is a multiplier where it is empty
+    White           // every texel's colour as if over white: the picture is a multiplier, 1 where empty
 };
 
 // Premultiplied RGBA raster, row 0 at the top (the top edge of the quad the picture is drawn on).

@@ -123,8 +123,9 @@ void paintGreeting(Book& book, const Fonts& fonts, const char* file, const char*
 {
     const int width = 512, height = 256;
     Canvas canvas(width, height);
-    Mask a = placed(fonts.bold.fit(first, 420, 62), width, height, 256, 90);
-    Mask b = placed(fonts.bold.fit(second, 420, 62), width, height, 256, 170);
+    int size = std::min(fonts.bold.fitSize(first, 440, 66), fonts.bold.fitSize(second, 440, 66));
+    Mask a = placed(fonts.bold.line(first, size), width, height, 256, 92);
+    Mask b = placed(fonts.bold.line(second, size), width, height, 256, 168);
     Mask both(width, height);
     for (size_t i = 0; i < both.v.size(); ++i)
         both.v[i] = std::max(a.v[i], b.v[i]);

@@ -117,16 +117,22 @@ Mask Font::line(const std::string& text, int pixelSize, float tracking, int pad)
     return out;
 }
 
-Mask Font::fit(const std::string& text, int maxWidth, int maxHeight, float tracking, int pad) const
+int Font::fitSize(const std::string& text, int maxWidth, int maxHeight, float tracking) const
 {
     Mask probe = line(text, 100, tracking);
     float k = std::min(float(maxWidth) / probe.width(), float(maxHeight) / probe.height());
     int size = std::max(4, int(100 * k));
-    for (;; size -= std::max(1, size / 50)) {
-        Mask m = line(text, size, tracking, pad);
-        if ((m.width() - 2 * pad <= maxWidth && m.height() - 2 * pad <= maxHeight) || size <= 4)
-            return m;
+    for (; size > 4; size -= std::max(1, size / 50)) {
+        Mask m = line(text, size, tracking);
+        if (m.width() <= maxWidth && m.height() <= maxHeight)
+            break;
     }
+    return size;
+}
+
+Mask Font::fit(const std::string& text, int maxWidth, int maxHeight, float tracking, int pad) const
+{
+    return line(text, fitSize(text, maxWidth, maxHeight, tracking), tracking, pad);
 }
 
 }

@@ -17,6 +17,8 @@ public:
     Mask line(const std::string& text, int pixelSize, float tracking = 0, int pad = 0) const;
     // The largest line whose ink fits in maxWidth × maxHeight pixels.
     Mask fit(const std::string& text, int maxWidth, int maxHeight, float tracking = 0, int pad = 0) const;
+    // The pixel size of that line, so that several lines can share the smallest.
+    int fitSize(const std::string& text, int maxWidth, int maxHeight, float tracking = 0) const;
 private:
     void* library = nullptr;
     void* face = nullptr;
