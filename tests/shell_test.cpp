@@ -1,8 +1,63 @@
+// The GL window and the loading bar, on the offline back end.
+#include "platform/offline.h"
+#include "platform/platform.h"
+#include "shell/driver.h"
 #include "shell/glwindow.h"
 
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <string>
+#include <vector>
+
+namespace {
+
+std::vector<unsigned char> lastFrame(640 * 480 * 3);
+
+void keepFrame(uint64_t)
+{
+    offline::readFrame(lastFrame.data());
+}
+
+struct Rgb {
+    int r, g, b;
+};
+
+// x, y in GL window coordinates (origin bottom left); the frame is stored top row first.
+Rgb pixel(int x, int y)
+{
+    const unsigned char* p = &lastFrame[((479 - y) * 640 + x) * 3];
+    return {p[0], p[1], p[2]};
+}
+
+void expectColor(Rgb actual, Rgb expected, int tolerance, const char* what)
+{
+    EXPECT_NEAR(actual.r, expected.r, tolerance) << what;
+    EXPECT_NEAR(actual.g, expected.g, tolerance) << what;
+    EXPECT_NEAR(actual.b, expected.b, tolerance) << what;
+}
+
+class LoadingBar : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        offline::reset();
+        ASSERT_TRUE(glWindow->create("test", 640, 480, 32, false));
+        offline::setSwapHook(keepFrame);
+    }
+    void TearDown() override
+    {
+        offline::setSwapHook(nullptr);
+        glWindow->destroy();
+    }
+};
+
+constexpr Rgb clearColor = {89, 13, 89};       // (0.35, 0.05, 0.35)
+constexpr Rgb outlineColor = {230, 51, 232};   // (0.9, 0.2, 0.91)
+
+}  // namespace
 
 TEST(GLWindow, KeepsSizeOrFallsBackTo640x480)
 {
@@ -23,4 +78,156 @@ TEST(GLWindow, SetTitleTruncatesToItsBuffer)
     EXPECT_EQ(std::string(window.title()), std::string(254, 'x'));
     window.setTitle("zub.plomvardix");
     EXPECT_STREQ(window.title(), "zub.plomvardix");
+}
+
+TEST(GLWindow, RefusedFullscreenModeOffersWindowedMode)
+{
+    offline::reset();
+    offline::setDisplayModeAvailable(false);
+    offline::queueMessageBoxAnswer(platform::idYes);
+    GLWindow window(640, 480);
+    ASSERT_TRUE(window.create("test", 640, 480, 32, true));
+    EXPECT_FALSE(window.isFullscreen());
+    EXPECT_EQ(offline::messageBoxCount(), 1);
+    EXPECT_STREQ(offline::lastMessageBoxText(),
+                 "The Requested Fullscreen Mode Is Not Supported By\nyour Video Card. Use Windowed Mode Instead?");
+    window.destroy();
+
+    // No: one more box, then the window is not made.
+    offline::reset();
+    offline::setDisplayModeAvailable(false);
+    offline::queueMessageBoxAnswer(platform::idNo);
+    GLWindow refused(640, 480);
+    EXPECT_FALSE(refused.create("test", 640, 480, 32, true));
+    EXPECT_EQ(offline::messageBoxCount(), 2);
+    EXPECT_STREQ(offline::lastMessageBoxText(), "Program Will Now Close.");
+    refused.destroy();
+    offline::reset();
+}
+
+TEST(GLWindow, ContextHasTheDemosPixelFormat)
+{
+    offline::reset();
+    ASSERT_TRUE(glWindow->create("test", 640, 480, 32, false));
+    GLint depth = -1, alpha = -1, stencil = -1, viewport[4] = {};
+    GLboolean doubleBuffer = GL_FALSE;
+    glGetIntegerv(GL_DEPTH_BITS, &depth);
+    glGetIntegerv(GL_ALPHA_BITS, &alpha);
+    glGetIntegerv(GL_STENCIL_BITS, &stencil);
+    glGetBooleanv(GL_DOUBLEBUFFER, &doubleBuffer);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(depth, 16);
+    EXPECT_EQ(alpha, 0);
+    EXPECT_EQ(stencil, 0);
+    EXPECT_EQ(viewport[2], 640);
+    EXPECT_EQ(viewport[3], 480);
+    EXPECT_EQ(offline::messageBoxCount(), 0);
+    glWindow->destroy();
+}
+
+TEST(GLWindow, BeginOrthoMultipliesOntoTheProjectionInForce)
+{
+    offline::reset();
+    ASSERT_TRUE(glWindow->create("test", 640, 480, 32, false));
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glFrustum(-1, 1, -1, 1, 1, 20);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    GLfloat frustum[16], product[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, frustum);
+    glWindow->beginOrtho(2, 2);
+    GLint depth = 0, mode = 0;
+    glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depth);
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    glGetFloatv(GL_PROJECTION_MATRIX, product);
+    EXPECT_EQ(depth, 2);
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    // frustum x ortho(-1, 1, -1, 1, 0.1, 200): x and y keep their scale, w picks up the ortho's z.
+    EXPECT_NEAR(product[0], 1, 1e-6);
+    EXPECT_NEAR(product[5], 1, 1e-6);
+    EXPECT_NEAR(product[15], (200 + 0.1f) / (200 - 0.1f), 1e-5);
+    glWindow->endOrtho();
+    GLfloat restored[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, restored);
+    glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &depth);
+    EXPECT_EQ(depth, 1);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(restored[i], frustum[i]);
+    glWindow->destroy();
+}
+
+TEST_F(LoadingBar, DrawsClearColourOutlineAndFill)
+{
+    drawLoadingBar(40);
+    expectColor(pixel(5, 5), clearColor, 1, "clear colour in the corner");
+    expectColor(pixel(320, 235), outlineColor, 2, "bottom edge of the outline");
+    expectColor(pixel(320, 254), outlineColor, 2, "top edge of the outline");
+    expectColor(pixel(26, 245), outlineColor, 2, "left edge of the outline");
+    // Fill at 40 %: x from -50 to -10 box units (pixels 30 to 261), white at alpha 0.4.
+    expectColor(pixel(100, 245), {155, 110, 155}, 3, "fill at 40 %");
+    expectColor(pixel(255, 245), {155, 110, 155}, 3, "fill near its right end");
+    expectColor(pixel(300, 245), clearColor, 1, "beyond the fill at 40 %");
+    expectColor(pixel(100, 230), clearColor, 1, "below the bar");
+
+    drawLoadingBar(100);
+    expectColor(pixel(100, 245), {255, 255, 255}, 1, "fill at 100 %");
+    expectColor(pixel(600, 245), {255, 255, 255}, 1, "right end of the fill at 100 %");
+    expectColor(pixel(320, 235), outlineColor, 2, "outline at 100 %");
+    expectColor(pixel(320, 100), clearColor, 1, "clear colour at 100 %");
+}
+
+TEST_F(LoadingBar, LeavesTheStateEveryFrameStartsFrom)
+{
+    glLineWidth(7);
+    glEnable(GL_BLEND);
+    drawLoadingBar(100);
+
+    GLfloat projection[16], modelview[16], lineWidth = 0, clear[4], color[4];
+    GLint mode = 0, projectionDepth = 0, modelviewDepth = 0, source = 0, destination = 0, viewport[4];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    glGetFloatv(GL_MODELVIEW_MATRIX, modelview);
+    glGetFloatv(GL_LINE_WIDTH, &lineWidth);
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+    glGetFloatv(GL_CURRENT_COLOR, color);
+    glGetIntegerv(GL_MATRIX_MODE, &mode);
+    glGetIntegerv(GL_PROJECTION_STACK_DEPTH, &projectionDepth);
+    glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &modelviewDepth);
+    glGetIntegerv(GL_BLEND_SRC, &source);
+    glGetIntegerv(GL_BLEND_DST, &destination);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+
+    // glFrustum(-1, 1, -1, 1, 1, 20), column major.
+    const GLfloat frustum[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -21.0f / 19, -1, 0, 0, -40.0f / 19, 0};
+    for (int i = 0; i < 16; ++i) {
+        EXPECT_NEAR(projection[i], frustum[i], 1e-6) << "projection element " << i;
+        EXPECT_EQ(modelview[i], (i % 5 == 0) ? 1.0f : 0.0f) << "modelview element " << i;
+    }
+    EXPECT_EQ(mode, GL_MODELVIEW);
+    EXPECT_EQ(projectionDepth, 1);
+    EXPECT_EQ(modelviewDepth, 1);
+    EXPECT_EQ(lineWidth, 2);
+    EXPECT_EQ(source, GL_SRC_ALPHA);
+    EXPECT_EQ(destination, GL_ONE_MINUS_SRC_ALPHA);
+    EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    EXPECT_NEAR(clear[0], 0.35, 1e-6);
+    EXPECT_NEAR(clear[1], 0.05, 1e-6);
+    EXPECT_NEAR(clear[2], 0.35, 1e-6);
+    EXPECT_EQ(clear[3], 0);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(color[i], 1.0f);
+    EXPECT_EQ(viewport[0], 0);
+    EXPECT_EQ(viewport[1], 0);
+    EXPECT_EQ(viewport[2], 640);
+    EXPECT_EQ(viewport[3], 480);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(LoadingBar, EachBarIsOneFrameWithTenMillisecondsOfSleep)
+{
+    uint64_t frames = offline::frameCount();
+    uint64_t micros = offline::clockMicroseconds();
+    drawLoadingBar(0);
+    EXPECT_EQ(offline::frameCount(), frames + 1);
+    EXPECT_EQ(offline::clockMicroseconds(), micros + 10000 + 1000000 / 60);
 }
