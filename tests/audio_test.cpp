@@ -205,6 +205,19 @@ TEST_F(OfflineAudio, EndOfTheSongStopsThereWithoutFade)
     EXPECT_EQ(decode(audio::channelGetPosition(handle)).row, 4);
 }
 
+TEST_F(OfflineAudio, InitAgainAfterTheBackEndWasResetPlaysAgain)
+{
+    std::string path = audio_test::writeHeldToneModule("again", 4, 16);
+    uint32_t handle = play(path);
+    platform::sleep(100);
+    offline::reset();  // drops the clock listener, as between two runs of the demo
+    heard.clear();
+    handle = play(path);
+    platform::sleep(100);
+    EXPECT_EQ(heard.size(), 2 * framesAtClock());
+    EXPECT_EQ(decode(audio::channelGetPosition(handle)).row, 1);
+}
+
 TEST_F(OfflineAudio, HarmlessWithoutAModule)
 {
     EXPECT_EQ(audio::musicLoad(false, "data/glimo.it", 0, 0, 1), 0u);  // not initialised

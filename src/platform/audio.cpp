@@ -204,10 +204,11 @@ const openmpt_module_initial_ctl moduleControls[] = {
 
 namespace audio {
 
+// Initialising again starts afresh (a second run of the demo in one process, after the offline
+// back end was reset) rather than failing.
 bool init(int, uint32_t frequency, uint32_t)
 {
-    if (data.open)
-        return true;
+    free();
     if (frequency < 8000 || frequency > 192000)
         return false;
     data.rate = frequency;

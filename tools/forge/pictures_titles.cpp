@@ -67,7 +67,7 @@ void paintCaption(Book& book, const char* file, const Mask& text, Rgba top, Rgba
 void paintTitle(Book& book, const Fonts& fonts)
 {
     Canvas canvas(captionWidth, captionHeight);
-    Mask text = placed(fonts.serif.fit("plomvardix", captionSafeWidth, 230), captionWidth, captionHeight,
+    Mask text = placed(fonts.serif.fit("plomvardix", captionSafeWidth - 60, 230), captionWidth, captionHeight,
                        captionWidth / 2, captionHeight / 2 - 10);
     // Sparkles around the word, placed by a fixed-seed generator.
     Mask sparkles(captionWidth, captionHeight);
