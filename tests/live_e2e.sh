@@ -53,9 +53,5 @@ status=$?
 pid=""
 
 grep -q "^zub.plomvardix: fullscreen?$" "$work/err" || { echo "live_e2e: box text not on stderr"; exit 1; }
-if grep -q "audio library could not be initialised" "$work/err"; then
-    echo "live_e2e: no audio stand-in to play through yet (status $status)"
-    exit 77
-fi
 [ "$status" -eq 0 ] || { echo "live_e2e: exit status $status"; cat "$work/err"; exit 1; }
 echo "live_e2e: ok"

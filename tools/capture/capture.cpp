@@ -1,10 +1,12 @@
 // plomvardix-capture: runs the demo from start to end on the offline back end and writes the frames,
 // a log of the frame steps and the audio that were asked for.
+#include "platform/audio_offline.h"
 #include "platform/offline.h"
 #include "platform/platform.h"
 #include "png_writer.h"
 #include "shell/driver.h"
 #include "shell/scene.h"
+#include "wav_writer.h"
 
 #include <cxxabi.h>
 
@@ -44,6 +46,8 @@ struct Capture {
     FILE* log = nullptr;
     uint64_t loggedSteps = 0;
     std::vector<unsigned char> pixels;
+    WavWriter wav;
+    bool wavOpen = false;
     // Class names of the scheduled scenes, taken while they live: the frame step that ends the
     // demo is logged at exit, when its scene has been deleted.
     std::vector<std::pair<const Scene*, std::string>> sceneNames;
@@ -177,6 +181,9 @@ void onExit()
 {
     // The last frame step (the one that ends the demo) has no swap after it.
     logFrameStep(offline::frameCount());
+    if (capture.wavOpen && !capture.wav.finish())
+        std::fprintf(stderr, "plomvardix-capture: cannot finish the WAV file\n");
+    capture.wavOpen = false;
     if (capture.log) {
         if (std::fclose(capture.log) != 0)
             std::fprintf(stderr, "plomvardix-capture: cannot finish the log\n");
@@ -245,8 +252,12 @@ int main(int argc, char** argv)
         std::fprintf(capture.log, "frame,seconds,order,row,scene,t\n");
     }
     if (!wavPath.empty()) {
-        // TODO: hand the path to the offline audio sink (audio_offline.h) once it is on main.
-        return fail("audio capture is not available yet", wavPath.c_str());
+        if (!capture.wav.open(wavPath))
+            return fail("cannot write the WAV file", wavPath.c_str());
+        capture.wavOpen = true;
+        offline::setAudioSink([](const int16_t* stereo, uint32_t frames, uint32_t rate) {
+            capture.wav.write(stereo, frames, rate);
+        });
     }
 
     for (const ScheduleEntry& entry : schedule)
