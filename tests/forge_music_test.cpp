@@ -1,4 +1,5 @@
 // Tests of the Impulse Tracker writer and of the soundtrack it writes, played by libopenmpt and libxmp.
+#include "composition.h"
 #include "it_writer.h"
 #include "soundtrack.h"
 
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -244,9 +246,122 @@ TEST(Soundtrack, PlaysEveryRowOnceWithinLevels)
     for (int order = 0; order < 40; ++order) {
         double rms = std::sqrt(energy[size_t(order)] / (2.0 * std::max(frames[size_t(order)], 1.0)));
         double dbfs = 20.0 * std::log10(std::max(rms, 1e-9));
+        std::printf("order %2d: peak %6.2f dBFS, loudness %6.2f dBFS\n", order,
+            20.0 * std::log10(std::max(peak[size_t(order)], 1e-9)), dbfs);
         EXPECT_LT(peak[size_t(order)], ceiling) << "order " << order << " clips";
         // The last order is one hit dying away; every other order carries music.
         EXPECT_GT(dbfs, order == 39 ? -45.0 : -30.0) << "order " << order << " is too quiet";
         EXPECT_LT(dbfs, -6.0) << "order " << order << " is too loud";
+    }
+}
+
+namespace {
+
+int noteAt(openmpt::module& player, int order, int row, int channel)
+{
+    int note = player.get_pattern_row_channel_command(player.get_order_pattern(order), row, channel,
+        openmpt::module::command_note);
+    return note >= 1 && note <= 120 ? note : 0;
+}
+
+} // namespace
+
+// What the screen relies on: a note on every beat row, an impact on row 0, a lead-in at the end of
+// each order, no jumps or breaks; and the sections of the timeline in the drums.
+TEST(Soundtrack, ScoreFollowsTheTimeline)
+{
+    std::vector<uint8_t> bytes = readFile(soundtrackPath());
+    openmpt::module player(bytes);
+    const int channels = forge::kSoundtrackChannels;
+    const forge::it::Module score = forge::composeSoundtrack();
+    using forge::it::cmd;
+    for (int order = 0; order < 40; ++order) {
+        for (int row = 0; row < 128; ++row) {
+            int notes = 0;
+            for (int channel = 0; channel < channels; ++channel) {
+                notes += noteAt(player, order, row, channel) ? 1 : 0;
+                // No jump, break, pattern loop, row delay or repeat: every order plays rows 0..127 once.
+                const forge::it::Cell& cell = score.patterns[score.orders[size_t(order)]].at(row, channel);
+                int high = cell.param >> 4;
+                bool flow = cell.command == cmd('B') || cell.command == cmd('C')
+                    || (cell.command == cmd('S') && (high == 0xB || high == 0xE || high == 0x6));
+                EXPECT_FALSE(flow) << "order " << order << " row " << row << " channel " << channel;
+            }
+            if (row % 8 == 0) {
+                EXPECT_GT(notes, 0) << "beat row " << row << " of order " << order << " is empty";
+            }
+            if (row == 0) {
+                EXPECT_GE(notes, 2) << "order " << order << " opens without an impact";
+                EXPECT_TRUE(noteAt(player, order, 0, forge::chCrash)) << "order " << order;
+            }
+        }
+        if (order < 39) {
+            int leadIn = 0;
+            for (int row = 64; row < 128; ++row)
+                leadIn += noteAt(player, order, row, forge::chRiser) + noteAt(player, order, row, forge::chSnare);
+            EXPECT_GT(leadIn, 0) << "order " << order << " has no fill into the next";
+        }
+    }
+    auto kicks = [&](int order) {
+        int n = 0;
+        for (int row = 0; row < 128; row += 8)
+            n += noteAt(player, order, row, forge::chKick) ? 1 : 0;
+        return n;
+    };
+    for (int order : {0, 1, 2, 3, 4, 15})
+        EXPECT_EQ(kicks(order), 0) << "order " << order << " should hold the beat back";
+    for (int order = 7; order <= 14; ++order)
+        EXPECT_EQ(kicks(order), 16) << "order " << order;
+    for (int order = 32; order <= 37; ++order)
+        for (int row = 0; row < 128; row += 2)
+            EXPECT_TRUE(noteAt(player, order, row, forge::chHat)) << "peak order " << order << " row " << row;
+    // The last order: one hit, then only fading echoes.
+    for (int row = 1; row < 128; ++row)
+        EXPECT_FALSE(noteAt(player, 39, row, forge::chKick) || noteAt(player, 39, row, forge::chCrash)) << row;
+
+    std::vector<std::string> names = player.get_instrument_names();
+    for (const char* sound : {"kick", "snare", "clap", "closed hat", "open hat", "crash", "bass", "pad", "lead",
+             "pluck", "riser"})
+        EXPECT_NE(std::find(names.begin(), names.end(), sound), names.end()) << sound;
+}
+
+// The tuned instruments agree: note A-3 sounds at 220 Hz on each of them.
+TEST(Soundtrack, PitchedInstrumentsAreInTune)
+{
+    forge::it::Module module = forge::composeSoundtrack();
+    for (const char* name : {"bass", "pad", "lead", "pluck"}) {
+        forge::it::Module probe = module;
+        probe.patterns.assign(1, forge::it::Pattern(32, 1));
+        probe.orders = {0};
+        uint8_t instrument = 0;
+        for (size_t i = 0; i < module.instruments.size(); ++i)
+            if (module.instruments[i].name == name)
+                instrument = uint8_t(i + 1);
+        ASSERT_NE(instrument, 0) << name;
+        probe.patterns[0].at(0, 0) = {57, instrument, 64, 0, 0};
+        openmpt::module player(forge::it::serialise(probe));
+        const int rate = 48000;
+        std::vector<float> sound(size_t(rate) / 2);
+        player.read(rate, sound.size(), sound.data());
+        // Autocorrelation over 0.1..0.4 s; the shortest lag near the best one is the period.
+        const size_t from = size_t(rate) / 10, length = size_t(rate) * 3 / 10;
+        std::vector<double> r(500, 0.0);
+        double best = 0;
+        for (size_t lag = 100; lag < r.size(); ++lag) {
+            double sum = 0, energy = 0;
+            for (size_t i = from; i < from + length; ++i) {
+                sum += double(sound[i]) * sound[i + lag];
+                energy += double(sound[i]) * sound[i];
+            }
+            r[lag] = sum / std::max(energy, 1e-12);
+            best = std::max(best, r[lag]);
+        }
+        size_t lag = 100;
+        while (r[lag] < 0.95 * best || r[lag] < r[lag + 1])
+            ++lag;
+        double shift = 0.5 * (r[lag - 1] - r[lag + 1]) / (r[lag - 1] - 2 * r[lag] + r[lag + 1]);
+        double frequency = rate / (double(lag) + shift);
+        std::printf("%s: %.2f Hz\n", name, frequency);
+        EXPECT_NEAR(frequency, 220.0, 220.0 * 0.01) << name;
     }
 }

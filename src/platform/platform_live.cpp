@@ -1,31 +1,379 @@
-// Placeholder back end: nothing works yet.
+// Live back end: an SDL2 window with a legacy GL context, SDL message boxes and events, the real
+// millisecond clock.
 #include "platform/platform.h"
+
+#include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct LiveData {
+    bool videoOpen = false;
+    SDL_Window* window = nullptr;
+    SDL_GLContext context = nullptr;
+    bool formatChosen = false;
+    bool fullscreenMode = false;
+    SDL_DisplayMode mode = {};
+};
+
+LiveData data;
+
+bool hasDataFolder(const char* dir)
+{
+    char path[4200];  // room for any folder name the callers build, plus "/data"
+    std::snprintf(path, sizeof path, "%s/data", dir);
+    struct stat info;
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+// Windows virtual-key code of an SDL key, or -1 for keys the demo has no code for.
+int virtualKey(SDL_Keycode key)
+{
+    if (key >= SDLK_a && key <= SDLK_z)
+        return 'A' + (key - SDLK_a);
+    if (key >= SDLK_0 && key <= SDLK_9)
+        return '0' + (key - SDLK_0);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return 112 + (key - SDLK_F1);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
+        return 97 + (key - SDLK_KP_1);
+    switch (key) {
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_TAB: return 9;
+    case SDLK_RETURN: case SDLK_KP_ENTER: return 13;
+    case SDLK_LSHIFT: case SDLK_RSHIFT: return 16;
+    case SDLK_LCTRL: case SDLK_RCTRL: return 17;
+    case SDLK_LALT: case SDLK_RALT: return 18;
+    case SDLK_PAUSE: return 19;
+    case SDLK_CAPSLOCK: return 20;
+    case SDLK_ESCAPE: return 27;
+    case SDLK_SPACE: return 32;
+    case SDLK_PAGEUP: return 33;
+    case SDLK_PAGEDOWN: return 34;
+    case SDLK_END: return 35;
+    case SDLK_HOME: return 36;
+    case SDLK_LEFT: return 37;
+    case SDLK_UP: return 38;
+    case SDLK_RIGHT: return 39;
+    case SDLK_DOWN: return 40;
+    case SDLK_PRINTSCREEN: return 44;
+    case SDLK_INSERT: return 45;
+    case SDLK_DELETE: return 46;
+    case SDLK_KP_0: return 96;
+    case SDLK_KP_MULTIPLY: return 106;
+    case SDLK_KP_PLUS: return 107;
+    case SDLK_KP_MINUS: return 109;
+    case SDLK_KP_PERIOD: return 110;
+    case SDLK_KP_DIVIDE: return 111;
+    case SDLK_NUMLOCKCLEAR: return 144;
+    case SDLK_SCROLLLOCK: return 145;
+    case SDLK_SEMICOLON: return 186;
+    case SDLK_EQUALS: return 187;
+    case SDLK_COMMA: return 188;
+    case SDLK_MINUS: return 189;
+    case SDLK_PERIOD: return 190;
+    case SDLK_SLASH: return 191;
+    case SDLK_BACKQUOTE: return 192;
+    case SDLK_LEFTBRACKET: return 219;
+    case SDLK_BACKSLASH: return 220;
+    case SDLK_RIGHTBRACKET: return 221;
+    case SDLK_QUOTE: return 222;
+    default: return -1;
+    }
+}
+
+}  // namespace
 
 namespace platform {
-int messageBox(const char* text, const char* caption, unsigned) { std::fprintf(stderr, "%s: %s\n", caption, text); return idNone; }
-bool openWindowSystem() { return false; }
-bool closeWindowSystem() { return true; }
-bool changeDisplayMode(int, int, int) { return false; }
-void restoreDisplayMode() {}
-void showCursor(bool) {}
-bool createWindow(const char*, int, int, bool, const PixelFormat&) { return false; }
-bool acquireDrawingSurface() { return false; }
-int choosePixelFormat(const PixelFormat&) { return 0; }
-bool setPixelFormat(int) { return false; }
-bool createContext() { return false; }
-bool makeContextCurrent() { return false; }
-void showWindow() {}
-bool releaseContextCurrent() { return true; }
-bool deleteContext() { return true; }
-bool releaseDrawingSurface() { return true; }
-bool destroyWindow() { return true; }
-bool pollEvent(Event&) { return false; }
-uint32_t tickCount() { return 0; }
-void sleep(uint32_t) {}
-void swapBuffers() {}
-void enterDataFolder() {}
-void exitProcess(int code) { std::exit(code); }
+
+int messageBox(const char* text, const char* caption, unsigned style)
+{
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+
+    Uint32 flags = SDL_MESSAGEBOX_INFORMATION;
+    switch (style & 0xf0) {
+    case mbIconStop: flags = SDL_MESSAGEBOX_ERROR; break;
+    case mbIconExclamation: flags = SDL_MESSAGEBOX_WARNING; break;
+    default: break;
+    }
+    const bool yesNo = (style & 0x0f) == mbYesNo;
+    // Enter answers Yes (or OK), Escape answers No (or OK).
+    const SDL_MessageBoxButtonData yesNoButtons[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, idYes, "Yes"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, idNo, "No"},
+    };
+    const SDL_MessageBoxButtonData okButton[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, idOk, "OK"},
+    };
+    SDL_MessageBoxData box = {};
+    box.flags = flags;
+    box.window = nullptr;
+    box.title = caption;
+    box.message = text;
+    box.numbuttons = yesNo ? 2 : 1;
+    box.buttons = yesNo ? yesNoButtons : okButton;
+    int answer = -1;
+    if (SDL_ShowMessageBox(&box, &answer) != 0) {
+        std::fprintf(stderr, "plomvardix: no message box could be shown: %s\n", SDL_GetError());
+        return idNone;
+    }
+    // Closing the box is taken as its Escape answer.
+    if (answer < 0)
+        return yesNo ? idNo : idOk;
+    return answer;
+}
+
+bool openWindowSystem()
+{
+    if (data.videoOpen)
+        return true;
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        std::fprintf(stderr, "plomvardix: SDL video: %s\n", SDL_GetError());
+        return false;
+    }
+    data.videoOpen = true;
+    return true;
+}
+
+bool closeWindowSystem()
+{
+    if (data.videoOpen) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        data.videoOpen = false;
+    }
+    return true;
+}
+
+bool changeDisplayMode(int width, int height, int bits)
+{
+    if (!data.videoOpen)
+        return false;
+    SDL_DisplayMode wanted = {};
+    wanted.format = bits >= 24 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565;
+    wanted.w = width;
+    wanted.h = height;
+    SDL_DisplayMode closest;
+    if (!SDL_GetClosestDisplayMode(0, &wanted, &closest))
+        return false;
+    // Only the exact size will do; 32-bit colour is 24 bits of RGB in 4 bytes.
+    if (closest.w != width || closest.h != height)
+        return false;
+    if (bits >= 24 && SDL_BITSPERPIXEL(closest.format) < 24)
+        return false;
+    data.mode = closest;
+    data.fullscreenMode = true;
+    return true;
+}
+
+void restoreDisplayMode()
+{
+    // SDL puts the desktop mode back when the full-screen window leaves full screen or goes.
+    if (data.fullscreenMode && data.window)
+        SDL_SetWindowFullscreen(data.window, 0);
+    data.fullscreenMode = false;
+}
+
+void showCursor(bool visible)
+{
+    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
+}
+
+bool createWindow(const char* title, int width, int height, bool fullscreen, const PixelFormat& format)
+{
+    if (!data.videoOpen || data.window)
+        return false;
+    // Legacy GL: a compatibility context with no version asked for, set before the window exists.
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, format.alphaBits);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, format.depthBits);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, format.stencilBits);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format.doubleBuffer ? 1 : 0);
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (fullscreen && data.fullscreenMode)
+        flags |= SDL_WINDOW_FULLSCREEN;
+    else
+        flags |= SDL_WINDOW_RESIZABLE;
+    // The client area is exactly width x height, at the screen's top-left corner.
+    data.window = SDL_CreateWindow(title, 0, 0, width, height, flags);
+    if (!data.window) {
+        std::fprintf(stderr, "plomvardix: SDL window: %s\n", SDL_GetError());
+        return false;
+    }
+    if ((flags & SDL_WINDOW_FULLSCREEN) && SDL_SetWindowDisplayMode(data.window, &data.mode) != 0)
+        std::fprintf(stderr, "plomvardix: display mode: %s\n", SDL_GetError());
+    return true;
+}
+
+bool acquireDrawingSurface()
+{
+    return data.window != nullptr;
+}
+
+int choosePixelFormat(const PixelFormat& format)
+{
+    // The attributes went to SDL with the window; this only refuses what it cannot stand for.
+    if (format.colorBits != 32 && format.colorBits != 24)
+        return 0;
+    if (format.alphaBits < 0 || format.depthBits < 0 || format.stencilBits < 0)
+        return 0;
+    return 1;
+}
+
+bool setPixelFormat(int format)
+{
+    data.formatChosen = format == 1 && data.window;
+    return data.formatChosen;
+}
+
+bool createContext()
+{
+    if (!data.formatChosen || data.context)
+        return false;
+    data.context = SDL_GL_CreateContext(data.window);
+    if (!data.context) {
+        std::fprintf(stderr, "plomvardix: GL context: %s\n", SDL_GetError());
+        return false;
+    }
+    return true;
+}
+
+bool makeContextCurrent()
+{
+    if (!data.context || SDL_GL_MakeCurrent(data.window, data.context) != 0)
+        return false;
+    // No frame limiter: the loop renders as fast as it can.
+    SDL_GL_SetSwapInterval(0);
+    return true;
+}
+
+void showWindow()
+{
+    SDL_ShowWindow(data.window);
+    SDL_RaiseWindow(data.window);
+}
+
+bool releaseContextCurrent()
+{
+    return SDL_GL_MakeCurrent(data.window, nullptr) == 0;
+}
+
+bool deleteContext()
+{
+    if (!data.context)
+        return false;
+    SDL_GL_DeleteContext(data.context);
+    data.context = nullptr;
+    return true;
+}
+
+bool releaseDrawingSurface()
+{
+    data.formatChosen = false;
+    return true;
+}
+
+bool destroyWindow()
+{
+    if (!data.window)
+        return false;
+    SDL_DestroyWindow(data.window);
+    data.window = nullptr;
+    return true;
+}
+
+bool pollEvent(Event& event)
+{
+    if (!data.videoOpen)
+        return false;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        event = {EventType::Close, 0, 0, 0};
+        switch (e.type) {
+        case SDL_QUIT:
+            return true;
+        case SDL_WINDOWEVENT:
+            switch (e.window.event) {
+            case SDL_WINDOWEVENT_CLOSE:
+                return true;
+            case SDL_WINDOWEVENT_MINIMIZED:
+                event.type = EventType::Minimized;
+                return true;
+            case SDL_WINDOWEVENT_RESTORED:
+                event.type = EventType::Restored;
+                return true;
+            case SDL_WINDOWEVENT_SIZE_CHANGED:
+                event.type = EventType::Resized;
+                event.width = e.window.data1;
+                event.height = e.window.data2;
+                return true;
+            default:
+                break;
+            }
+            break;
+        case SDL_KEYDOWN:
+        case SDL_KEYUP: {
+            // Auto-repeat comes as further key-downs, as the original window system sends them.
+            int key = virtualKey(e.key.keysym.sym);
+            if (key < 0)
+                break;
+            event.type = e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
+            event.key = key;
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+uint32_t tickCount()
+{
+    return SDL_GetTicks();
+}
+
+void sleep(uint32_t milliseconds)
+{
+    SDL_Delay(milliseconds);
+}
+
+void swapBuffers()
+{
+    if (data.window && data.context)
+        SDL_GL_SwapWindow(data.window);
+}
+
+void enterDataFolder()
+{
+    if (hasDataFolder("."))
+        return;
+    char* base = SDL_GetBasePath();
+    if (!base)
+        return;
+    // Installed: binaries in <prefix>/bin, data in <prefix>/share/plomvardix/data.
+    char installed[4096];
+    std::snprintf(installed, sizeof installed, "%s../share/plomvardix", base);
+    const char* target = hasDataFolder(base) ? base : hasDataFolder(installed) ? installed : nullptr;
+    if (target && chdir(target) != 0)
+        std::fprintf(stderr, "plomvardix: cannot enter %s\n", target);
+    SDL_free(base);
+}
+
+void exitProcess(int code)
+{
+    std::fflush(stdout);
+    SDL_Quit();
+    std::exit(code);
+}
+
 }  // namespace platform

@@ -1,7 +1,47 @@
-// Placeholder.
+// One translucent quad over the whole window in the stored colour: fades and beat flashes.
 #include "render/fader.h"
-void Fader::render(float) {}
-void Fader::load() {}
+
+#include "shell/glwindow.h"
+
+#include <GL/gl.h>
+
+void Fader::render(float)
+{
+    glWindow->beginOrtho(2, 2);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glColor4f(red, green, blue, alpha);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // Twice the box and nearer than its near plane: it reaches the screen only through the
+    // frustum that beginOrtho multiplies onto, which it then covers completely.
+    glBegin(GL_QUADS);
+    glNormal3f(0, 0, 1);
+    glVertex3f(-4, -2, -0.0121f);
+    glVertex3f(4, -2, -0.0121f);
+    glVertex3f(4, 2, -0.0121f);
+    glVertex3f(-4, 2, -0.0121f);
+    glEnd();
+    glDisable(GL_BLEND);
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glWindow->endOrtho();
+}
+
+void Fader::load()
+{
+    setColor(1, 1, 1, 1);
+}
+
 void Fader::enter() {}
+
 void Fader::unload() {}
-void Fader::setColor(float r, float g, float b, float a) { red = r; green = g; blue = b; alpha = a; }
+
+void Fader::setColor(float red, float green, float blue, float alpha)
+{
+    this->red = red;
+    this->green = green;
+    this->blue = blue;
+    this->alpha = alpha;
+}

@@ -24,4 +24,17 @@ public:
 
 GLuint makeEmptyTexture();
 
+// A read-only copy of the module's shared settings, for tests and diagnostics.
+struct RadialBlurSettings {
+    GLuint blurTexture;
+    int screenWidth;
+    int screenHeight;
+    int passes;
+    float spread;
+    float clearColor[4];
+    GLenum blendSource;
+    GLenum blendDestination;
+};
+RadialBlurSettings radialBlurSettings();
+
 extern RadialBlur* radialBlur;

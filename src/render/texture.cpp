@@ -1,3 +1,94 @@
-// Placeholder.
+// Loads the one TGA kind the demo uses (uncompressed true colour, 24 or 32 bits, no id field, no
+// colour map, zero origin) into a GL texture. Every reject is silent apart from the log line.
 #include "render/texture.h"
-bool loadTGA(Texture&, const char*) { return false; }
+
+#include <GL/gl.h>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+bool loadTGA(Texture& texture, const char* path)
+{
+    static const unsigned char expectedHeader[12] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+    FILE* file = std::fopen(path, "rb");
+    std::printf("Loading texture %s", path);
+    if (!file)
+        return false;
+
+    unsigned char header[12];
+    if (std::fread(header, 1, sizeof header, file) != sizeof header
+        || std::memcmp(header, expectedHeader, sizeof header) != 0) {
+        std::fclose(file);
+        return false;
+    }
+
+    unsigned char info[6];
+    if (std::fread(info, 1, sizeof info, file) != sizeof info) {
+        std::fclose(file);
+        return false;
+    }
+    texture.width = info[0] + 256u * info[1];
+    texture.height = info[2] + 256u * info[3];
+
+    if (texture.width == 0 || texture.height == 0) {
+        std::fclose(file);
+        return false;
+    }
+    if (info[4] != 24 && info[4] != 32) {
+        std::fclose(file);
+        return false;
+    }
+    texture.bitsPerPixel = info[4];
+
+    // A picture the GL cannot take would fail at upload; refuse it before allocating for it.
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
+    if (maxSize > 0
+        && (texture.width > static_cast<uint32_t>(maxSize) || texture.height > static_cast<uint32_t>(maxSize))) {
+        std::fclose(file);
+        return false;
+    }
+
+    // Computed in size_t: 65535 x 65535 x 4 does not fit in 32 bits.
+    size_t bytesPerPixel = texture.bitsPerPixel / 8;
+    size_t size = static_cast<size_t>(texture.width) * texture.height * bytesPerPixel;
+    texture.pixels = static_cast<unsigned char*>(std::malloc(size));
+    if (!texture.pixels) {
+        std::fclose(file);
+        return false;
+    }
+
+    if (std::fread(texture.pixels, 1, size, file) != size) {
+        std::free(texture.pixels);
+        texture.pixels = nullptr;
+        std::fclose(file);
+        return false;
+    }
+
+    for (size_t i = 0; i < size; i += bytesPerPixel) {
+        unsigned char blue = texture.pixels[i];
+        texture.pixels[i] = texture.pixels[i + 2];
+        texture.pixels[i + 2] = blue;
+    }
+    std::fclose(file);
+
+    glGenTextures(1, &texture.id);
+    glBindTexture(GL_TEXTURE_2D, texture.id);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+
+    // Rows of 24-bit pictures need not be 4-byte aligned; under the default alignment the upload
+    // would read past the buffer, so the rows are unpacked tightly for this one call.
+    GLint alignment = 4;
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    GLenum format = texture.bitsPerPixel == 24 ? GL_RGB : GL_RGBA;
+    glTexImage2D(GL_TEXTURE_2D, 0, format, texture.width, texture.height, 0, format, GL_UNSIGNED_BYTE,
+                 texture.pixels);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+
+    std::fputs("-> ok\n", stdout);
+    return true;
+}

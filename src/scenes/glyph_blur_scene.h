@@ -1,3 +1,5 @@
+// The glyph blur scene (orders 5 and 6): a spinning wire-frame glyph seen only through the radial
+// blur, under translucent rings, turning ring sectors and two pictures that jump on the beat.
 #pragma once
 #include "shell/scene.h"
 
@@ -8,3 +10,6 @@ public:
     void enter() override;
     void unload() override;
 };
+
+// The beat displacement of the two pictures after the last render; read-only, for tests.
+float glyphBlurBounce();

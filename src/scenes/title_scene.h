@@ -1,3 +1,5 @@
+// The intro titles: a sliding background picture with a caption over it, one pair per music
+// order, fading from and to white at the ends of each order. A pure function of the music position.
 #pragma once
 #include "shell/scene.h"
 

@@ -1,0 +1,34 @@
+// The program's one random sequence, checked from the very first call of the process: this file
+// is its own test program so that nothing else draws before it.
+#include "render/random.h"
+
+#include <gtest/gtest.h>
+
+TEST(Random, FixedSequenceSharedByBothFunctions)
+{
+    // First call of all: the float form of the first value.
+    EXPECT_FLOAT_EQ(randomFloat(), 41 * 3.0518509447574615e-05f);
+    EXPECT_NEAR(41 * 3.0518509447574615e-05f, 0.00125125888735, 1e-10);
+
+    // The float took 41, so the integers continue with the second value onwards.
+    EXPECT_EQ(nextRandom(), 18467);
+    EXPECT_EQ(nextRandom(), 6334);
+    EXPECT_EQ(nextRandom(), 26500);
+    EXPECT_EQ(nextRandom(), 19169);
+
+    // A float between two integers shifts every later integer by one place.
+    float between = randomFloat();
+    EXPECT_FLOAT_EQ(between, 15724 * 3.0518509447574615e-05f);
+    EXPECT_EQ(nextRandom(), 11478);
+}
+
+TEST(Random, RangeAndEnds)
+{
+    for (int i = 0; i < 100000; i++) {
+        int v = nextRandom();
+        ASSERT_GE(v, 0);
+        ASSERT_LE(v, 32767);
+    }
+    // The constant maps the largest value to exactly 1 once stored as a float.
+    EXPECT_EQ(32767 * 3.0518509447574615e-05f, 1.0f);
+}

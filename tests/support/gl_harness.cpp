@@ -1,0 +1,43 @@
+// Headless GL for tests through the demo's own window on the offline back end.
+#include "support/gl_harness.h"
+
+#include "shell/glwindow.h"
+
+#include <GL/gl.h>
+
+namespace testsupport {
+
+bool openTestWindow()
+{
+    static bool tried = false;
+    static bool opened = false;
+    if (!tried) {
+        tried = true;
+        opened = glWindow->create("test", 640, 480, 32, false);
+    }
+    return opened;
+}
+
+Rgb readPixel(int x, int y)
+{
+    unsigned char p[3] = {};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, p);
+    return {p[0], p[1], p[2]};
+}
+
+std::vector<uint8_t> readFrameBuffer()
+{
+    std::vector<uint8_t> rgb(640 * 480 * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    return rgb;
+}
+
+void renderScene(Scene& scene, int order, int row, float t)
+{
+    scene.setMusicPosition(order, row);
+    scene.render(t);
+}
+
+}  // namespace testsupport

@@ -1,0 +1,34 @@
+// Headless GL for tests: the demo's own window created through the real path on the offline back
+// end (an offscreen Mesa context, 640 x 480, 16-bit depth, no alpha), and pixel read-back.
+#pragma once
+#include "shell/scene.h"
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+namespace testsupport {
+
+// Creates glWindow's window and context once per process (later calls return the first result).
+bool openTestWindow();
+
+struct Rgb {
+    int r, g, b;
+    bool operator==(const Rgb& o) const { return r == o.r && g == o.g && b == o.b; }
+};
+
+// One pixel of the colour buffer; x and y in GL window coordinates (y = 0 is the bottom row).
+Rgb readPixel(int x, int y);
+
+// The whole 640 x 480 colour buffer as RGB bytes, bottom row first (GL order).
+std::vector<uint8_t> readFrameBuffer();
+
+// What the driver does for one frame of a scene: store the music position, then render.
+void renderScene(Scene& scene, int order, int row, float t);
+
+inline std::ostream& operator<<(std::ostream& out, const Rgb& c)
+{
+    return out << "(" << c.r << ", " << c.g << ", " << c.b << ")";
+}
+
+}  // namespace testsupport
