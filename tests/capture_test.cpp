@@ -47,9 +47,9 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir); }
 
-    Outcome run(const std::string& arguments)
+    Outcome run(const std::string& arguments, const fs::path& from = fs::current_path())
     {
-        std::string command = std::string(CAPTURE_EXE) + " " + arguments + " >" + (dir / "stdout").string() +
+        std::string command = "cd '" + from.string() + "' && " + std::string(CAPTURE_EXE) + " " + arguments + " >" + (dir / "stdout").string() +
                               " 2>" + (dir / "stderr").string();
         int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "stdout"), slurp(dir / "stderr")};
@@ -164,6 +164,21 @@ TEST_F(Capture, MinimisedFramesDrawNothingAndCloseEndsTheRun)
     // At 30 frames per second, frame steps one after another are 1/30 s apart.
     ASSERT_GE(lines.size(), 3u);
     EXPECT_NEAR(std::stod(lines[2][1]) - std::stod(lines[1][1]), 1 / 30.0, 1e-6);
+}
+
+// Started from a folder without data/, the demo moves to its executable's folder, which has it.
+TEST_F(Capture, FindsTheDataFromAnyWorkingDirectory)
+{
+    Outcome r = run("--keys 20:escape", dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    auto count = [&](const std::string& what) {
+        size_t n = 0;
+        for (size_t at = r.out.find(what); at != std::string::npos; at = r.out.find(what, at + 1))
+            ++n;
+        return n;
+    };
+    EXPECT_GT(count("Loading texture"), 0u);
+    EXPECT_EQ(count("-> ok\n"), count("Loading texture")) << r.out;
 }
 
 // The whole demo, at a low frame rate to keep it short: every order is still polled.
