@@ -124,6 +124,7 @@ TEST(Timeline, RunsTheWholeSongSwitchingOnOrderEquality)
 {
     DemoRun run = capture("--fps 10");
     ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("GL error"), std::string::npos) << "no frame may leave a GL error: " << run.err;
     ASSERT_FALSE(run.steps.empty());
 
     const Step& first = run.steps.front();

@@ -24,6 +24,8 @@ constexpr int scriptCapacity = 4096;
 constexpr int answerCapacity = 64;
 constexpr int exitHookCapacity = 8;
 
+// Every member has a constant initialiser, so the whole state is set up before any dynamic
+// initialisation: scene objects built at start-up already read the clock (a particle emitter does).
 struct OfflineData {
     bool videoOpen = false;
     SDL_Window* window = nullptr;
@@ -35,13 +37,13 @@ struct OfflineData {
     uint64_t sleptMicros = 0;
     void (*clockListener)(uint64_t) = nullptr;
 
-    ScriptedEvent script[scriptCapacity];
+    ScriptedEvent script[scriptCapacity] = {};
     int scriptCount = 0;
     int scriptNext = 0;           // script is kept sorted by frame; this is the next undelivered one
     int64_t passFrame = -1;       // frame of the events delivered since the last swap
 
     int fullscreenAnswer = platform::idNo;
-    int answers[answerCapacity];
+    int answers[answerCapacity] = {};
     int answerCount = 0;
     int answerNext = 0;
     int boxesShown = 0;

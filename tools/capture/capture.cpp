@@ -8,6 +8,7 @@
 #include "shell/scene.h"
 #include "wav_writer.h"
 
+#include <GL/gl.h>
 #include <cxxabi.h>
 
 #include <cerrno>
@@ -165,6 +166,10 @@ void logFrameStep(uint64_t frame)
 
 void onSwap(uint64_t frame)
 {
+    // Every frame must leave GL without a pending error; say so for each one that does not.
+    for (GLenum error = glGetError(); error != GL_NO_ERROR; error = glGetError())
+        std::fprintf(stderr, "plomvardix-capture: GL error 0x%04x in frame %llu\n", error,
+                     static_cast<unsigned long long>(frame));
     logFrameStep(frame);
     if (capture.outDir.empty() || !frameWanted(frame))
         return;
