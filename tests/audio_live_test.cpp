@@ -13,6 +13,7 @@
 #include <iterator>
 #include <sys/stat.h>
 #include <vector>
+#include <unistd.h>
 
 using audio_test::rowFrames;
 
@@ -37,7 +38,7 @@ struct Sample {
 void checkPositionAgainstPlayed(const char* latencyMs)
 {
     std::string module = audio_test::writeHeldToneModule("live", 4, rowsPerOrder);
-    std::string file = testing::TempDir() + "audio_live_" + latencyMs + ".raw";
+    std::string file = testing::TempDir() + "audio_live_" + latencyMs + "_" + std::to_string(::getpid()) + ".raw";
     std::remove(file.c_str());
     setenv("SDL_AUDIODRIVER", "disk", 1);
     setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);

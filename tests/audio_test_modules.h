@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <unistd.h>
 
 namespace audio_test {
 
@@ -37,7 +38,7 @@ inline std::string writeHeldToneModule(const std::string& name, int orders, int 
         module.patterns.push_back(pattern);
         module.orders.push_back(static_cast<uint8_t>(order));
     }
-    std::string path = testing::TempDir() + name + ".it";
+    std::string path = testing::TempDir() + name + "_" + std::to_string(::getpid()) + ".it";
     EXPECT_EQ(forge::it::validate(module), "");
     EXPECT_TRUE(forge::it::writeFile(path, forge::it::serialise(module)));
     return path;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 namespace {
 
@@ -28,7 +29,7 @@ std::string soundtrackPath()
 {
     static std::string path;
     if (path.empty()) {
-        path = testing::TempDir() + "forge_music_glimo.it";
+        path = testing::TempDir() + "forge_music_glimo_" + std::to_string(::getpid()) + ".it";
         EXPECT_TRUE(forge::writeSoundtrack(path));
     }
     return path;
@@ -161,7 +162,7 @@ TEST(ItWriter, RejectsWhatThePlayersWouldNot)
 
 TEST(Soundtrack, SameBytesOnEveryRun)
 {
-    std::string other = testing::TempDir() + "forge_music_again.it";
+    std::string other = testing::TempDir() + "forge_music_again_" + std::to_string(::getpid()) + ".it";
     ASSERT_TRUE(forge::writeSoundtrack(other));
     std::vector<uint8_t> first = readFile(soundtrackPath()), second = readFile(other);
     ASSERT_FALSE(first.empty());
