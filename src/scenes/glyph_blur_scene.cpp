@@ -48,7 +48,7 @@ void GlyphBlurScene::enter()
     radialBlur->setPasses(10);
     radialBlur->setScreenSize(glWindow->width(), glWindow->height());
     // Clamps whatever texture is bound now (the intro's last caption), which never shows an edge;
-    // the blur texture deliberately keeps the default repeat, so the blur looks as it always did.
+    // the blur texture keeps the default repeat.
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 }
@@ -61,7 +61,7 @@ void GlyphBlurScene::unload()
     quadric = nullptr;
 }
 
-static void drawRingSectors(int sectors, float degrees, float axisZ, float inner, float outer, float sweep)
+static void drawRingSectors(int sectors, float degrees, float axisZ, GLdouble inner, GLdouble outer, GLdouble sweep)
 {
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
@@ -124,9 +124,9 @@ void GlyphBlurScene::render(float t)
     gluDisk(quadric, 2 * s + 0.36f, 2 * s + 0.362f, 16, 16);
     gluDisk(quadric, 0.4, 0.41, 32, 32);
 
-    drawRingSectors(3, t * 50, -1, 0.06f, 0.08f, 20);
-    drawRingSectors(5, t * 25, 1, 0.2f, 0.3f, 20);
-    drawRingSectors(3, spin, -1, 0.5f, 1.5f, 30);
+    drawRingSectors(3, t * 50, -1, 0.06, 0.08, 20);
+    drawRingSectors(5, t * 25, 1, 0.2, 0.3, 20);
+    drawRingSectors(3, spin, -1, 0.5, 1.5, 30);
 
     glColor4f(1, 1, 1, 1);
     glEnable(GL_TEXTURE_2D);

@@ -92,7 +92,6 @@ static void face(GLenum mode, const Vector4& a, const Vector4& b, const Vector4&
     glEnd();
 }
 
-// One flash of the Fader; the depth test is off around it and on after it.
 static void flash(float alpha, float time)
 {
     glDisable(GL_DEPTH_TEST);
@@ -107,7 +106,7 @@ void RingScene::render(float t)
     const float hgt = static_cast<float>(glWindow->height());
     const bool beat = row % 8 == 0;
 
-    // Stage 1: the ring, into the blur capture only.
+    // The ring goes only into the blur capture.
     time = t;
     radialBlur->beginCapture();
     glClearColor(0.8f, 0.1f, 0.8f, 0);
@@ -186,7 +185,6 @@ void RingScene::render(float t)
     glPopMatrix();
     radialBlur->endCapture();
 
-    // Stage 2: the background at half opacity, then the blur overlay.
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
@@ -219,7 +217,6 @@ void RingScene::render(float t)
     glClear(GL_DEPTH_BUFFER_BIT);
     radialBlur->render(time);
 
-    // Stage 3: the logo, lifted on the beat.
     if (beat)
         logoPulse = 1;
     if (logoPulse > 0)
@@ -255,7 +252,7 @@ void RingScene::render(float t)
     glDisable(GL_TEXTURE_2D);
     glWindow->endOrtho();
 
-    // Stage 4: the smoke, born where the logo is, one step per frame.
+    // The smoke is born where the logo is and steps once per frame.
     glWindow->beginOrtho(640, 480);
     emitterOrigin.x = 320 * x;
     emitter.setOrigin(emitterOrigin);
@@ -267,7 +264,7 @@ void RingScene::render(float t)
     glEnable(GL_DEPTH_TEST);
     glWindow->endOrtho();
 
-    // Stage 5: fade-in, fade-out and beat flashes, then the strobe of the last order.
+    // The strobe of the last rows comes on top of their fade.
     if (order == 7 && row <= 16)
         flash((16 - row) / 16.0f, time);
     else if (order == 14 && row >= 112)
