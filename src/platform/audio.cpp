@@ -38,11 +38,13 @@ struct AudioData {
     uint32_t scaler = 1;
 
     uint64_t framesMixed = 0;
-    RowStart record[recordCapacity];
+    RowStart record[recordCapacity] = {};
     int recordFirst = 0;
     int recordCount = 0;
 };
 
+// Constant-initialised, so it is ready before any other file's start-up code could reach it.
+static_assert(AudioData().rate == 44100 && AudioData().volume == 100, "AudioData needs constant initialisers");
 AudioData data;
 
 // Holds the output's lock while the module or the record is touched from the demo's thread.

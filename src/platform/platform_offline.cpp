@@ -55,6 +55,7 @@ struct OfflineData {
     int exitHookCount = 0;
 };
 
+static_assert(OfflineData().fps == 60, "OfflineData needs constant initialisers");
 OfflineData data;
 
 uint64_t clockNow()
