@@ -195,10 +195,12 @@ void unloadModule()
 }
 
 // Kept as the original library kept them: a seek leaves sounding notes sounding, and the end of
-// the song is an end, not a fade that already reports order 0.
+// the song is an end, not a fade that already reports order 0. No dither: its noise is seeded at
+// random, and two offline runs must give the same samples.
 const openmpt_module_initial_ctl moduleControls[] = {
     {"seek.sync_samples", "1"},
     {"play.at_end", "stop"},
+    {"dither", "0"},
     {nullptr, nullptr},
 };
 
