@@ -258,13 +258,21 @@ uint32_t musicLoad(bool fromMemory, const char* path, uint64_t offset, uint32_t 
     if (module == nullptr)
         return 0;
 
-    OutputLock lock;
-    unloadModule();
-    data.module = module;
-    if (++data.lastHandle == 0)
-        ++data.lastHandle;
-    data.handle = data.lastHandle;
-    data.scaler = 1;
+    openmpt_module* previous = nullptr;
+    {
+        OutputLock lock;
+        previous = data.module;
+        data.module = nullptr;
+        unloadModule();
+        data.module = module;
+        if (++data.lastHandle == 0)
+            ++data.lastHandle;
+        data.handle = data.lastHandle;
+        data.scaler = 1;
+    }
+    // Freed outside the lock, so the output never waits on it.
+    if (previous)
+        openmpt_module_destroy(previous);
     return data.handle;
 }
 
