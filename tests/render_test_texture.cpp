@@ -175,7 +175,7 @@ TEST_F(TextureLoader, RejectsEveryOtherKindSilently)
     expectRejected(folder + "/missing.tga", "missing file");
     expectRejected(write("rle.tga", header(10, 2, 2, 32) + four), "run-length encoded");
     expectRejected(write("mapped.tga", withByte(header(1, 2, 2, 8), 1, 1) + four), "colour-mapped");
-    expectRejected(write("mapspec.tga", withByte(good, 5, 1) + four), "colour map specification");
+    expectRejected(write("mapfields.tga", withByte(good, 5, 1) + four), "colour map fields");
     expectRejected(write("id.tga", withByte(good, 0, 3) + Bytes{1, 2, 3} + four), "identification field");
     expectRejected(write("xorigin.tga", withByte(good, 8, 1) + four), "x origin");
     expectRejected(write("yorigin.tga", withByte(good, 11, 1) + four), "y origin");
