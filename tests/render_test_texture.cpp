@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -69,10 +70,23 @@ protected:
         Texture texture{};
         texture.id = 77;  // a failure leaves the name alone
         bool ok = true;
+        size_t filesBefore = openFiles();
         EXPECT_EQ(load(texture, path, ok), "Loading texture " + path) << why;
+        EXPECT_EQ(openFiles(), filesBefore) << why << ": the file is closed";
         EXPECT_FALSE(ok) << why;
         EXPECT_EQ(texture.id, 77u) << why;
         EXPECT_EQ(texture.pixels, nullptr) << why;
+    }
+
+    static size_t openFiles()
+    {
+        size_t n = 0;
+        if (DIR* dir = opendir("/proc/self/fd")) {
+            while (readdir(dir))
+                n++;
+            closedir(dir);
+        }
+        return n;
     }
 
     // The uploaded level 0 as RGBA, first row first.
@@ -161,7 +175,7 @@ TEST_F(TextureLoader, RejectsEveryOtherKindSilently)
     expectRejected(folder + "/missing.tga", "missing file");
     expectRejected(write("rle.tga", header(10, 2, 2, 32) + four), "run-length encoded");
     expectRejected(write("mapped.tga", withByte(header(1, 2, 2, 8), 1, 1) + four), "colour-mapped");
-    expectRejected(write("mapspec.tga", withByte(good, 5, 1) + four), "colour map specification");
+    expectRejected(write("mapfields.tga", withByte(good, 5, 1) + four), "colour map fields");
     expectRejected(write("id.tga", withByte(good, 0, 3) + Bytes{1, 2, 3} + four), "identification field");
     expectRejected(write("xorigin.tga", withByte(good, 8, 1) + four), "x origin");
     expectRejected(write("yorigin.tga", withByte(good, 11, 1) + four), "y origin");

@@ -319,3 +319,23 @@ TEST_F(Tools, ParticlesDrawAsFadingQuadsFromTheirCorner)
     expected.currentColor = {1, 1, 1, 0.5f};
     EXPECT_TRUE(matchesGLState(expected, captureGLState()));
 }
+
+TEST_F(Tools, RadialBlurUnloadDeletesOnlyItsOwnTexture)
+{
+    radialBlur->load();
+    GLuint name = radialBlurSettings().blurTexture;
+    ASSERT_TRUE(glIsTexture(name));
+    radialBlur->unload();
+    EXPECT_FALSE(glIsTexture(name));
+    EXPECT_EQ(radialBlurSettings().blurTexture, 0u);
+
+    // Someone else's texture, likely under the freed name, survives a second unload.
+    GLuint other = 0;
+    glGenTextures(1, &other);
+    glBindTexture(GL_TEXTURE_2D, other);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    radialBlur->unload();
+    EXPECT_TRUE(glIsTexture(other));
+    glDeleteTextures(1, &other);
+    EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}

@@ -38,11 +38,13 @@ struct AudioData {
     uint32_t scaler = 1;
 
     uint64_t framesMixed = 0;
-    RowStart record[recordCapacity];
+    RowStart record[recordCapacity] = {};
     int recordFirst = 0;
     int recordCount = 0;
 };
 
+// Constant-initialised, so it is ready before any other file's start-up code could reach it.
+static_assert(AudioData().rate == 44100 && AudioData().volume == 100, "AudioData needs constant initialisers");
 AudioData data;
 
 // Holds the output's lock while the module or the record is touched from the demo's thread.
@@ -193,10 +195,12 @@ void unloadModule()
 }
 
 // Kept as the original library kept them: a seek leaves sounding notes sounding, and the end of
-// the song is an end, not a fade that already reports order 0.
+// the song is an end, not a fade that already reports order 0. No dither: its noise is seeded at
+// random, and two offline runs must give the same samples.
 const openmpt_module_initial_ctl moduleControls[] = {
     {"seek.sync_samples", "1"},
     {"play.at_end", "stop"},
+    {"dither", "0"},
     {nullptr, nullptr},
 };
 
@@ -254,13 +258,21 @@ uint32_t musicLoad(bool fromMemory, const char* path, uint64_t offset, uint32_t 
     if (module == nullptr)
         return 0;
 
-    OutputLock lock;
-    unloadModule();
-    data.module = module;
-    if (++data.lastHandle == 0)
-        ++data.lastHandle;
-    data.handle = data.lastHandle;
-    data.scaler = 1;
+    openmpt_module* previous = nullptr;
+    {
+        OutputLock lock;
+        previous = data.module;
+        data.module = nullptr;
+        unloadModule();
+        data.module = module;
+        if (++data.lastHandle == 0)
+            ++data.lastHandle;
+        data.handle = data.lastHandle;
+        data.scaler = 1;
+    }
+    // Freed outside the lock, so the output never waits on it.
+    if (previous)
+        openmpt_module_destroy(previous);
     return data.handle;
 }
 

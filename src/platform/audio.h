@@ -9,7 +9,7 @@ namespace audio {
 
 bool init(int device, uint32_t frequency, uint32_t flags);  // false when no output can be opened
 bool setVolume(uint32_t volume);                            // 0..100
-// Loads a module from a file (fromMemory false) and starts playing it; returns its handle, 0 on failure.
+// Loads a module from a file (fromMemory false), paused until musicPlay; returns its handle, 0 on failure.
 uint32_t musicLoad(bool fromMemory, const char* path, uint64_t offset, uint32_t length, uint32_t flags);
 bool musicPlay(uint32_t handle);
 bool start();

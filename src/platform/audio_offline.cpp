@@ -16,9 +16,11 @@ struct OfflineAudioData {
     uint64_t rendered = 0;    // frames since virtual time 0 handed to the sink
     uint64_t mixed = 0;       // frames mixed since the output opened
     offline::AudioSink sink = nullptr;
-    int16_t block[blockFrames * 2];
+    int16_t block[blockFrames * 2] = {};
 };
 
+// Constant-initialised, so a sink set by start-up code elsewhere is not wiped by a later initialiser.
+static_assert(OfflineAudioData().rate == 44100, "OfflineAudioData needs constant initialisers");
 OfflineAudioData data;
 
 uint64_t frameAt(uint64_t micros)

@@ -6,8 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -22,13 +20,6 @@ struct LiveData {
 
 LiveData data;
 
-bool hasDataFolder(const char* dir)
-{
-    char path[4200];  // room for any folder name the callers build, plus "/data"
-    std::snprintf(path, sizeof path, "%s/data", dir);
-    struct stat info;
-    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 // Windows virtual-key code of an SDL key, or -1 for keys the demo has no code for.
 int virtualKey(SDL_Keycode key)
@@ -353,21 +344,6 @@ void swapBuffers()
         SDL_GL_SwapWindow(data.window);
 }
 
-void enterDataFolder()
-{
-    if (hasDataFolder("."))
-        return;
-    char* base = SDL_GetBasePath();
-    if (!base)
-        return;
-    // Installed: binaries in <prefix>/bin, data in <prefix>/share/plomvardix/data.
-    char installed[4096];
-    std::snprintf(installed, sizeof installed, "%s../share/plomvardix", base);
-    const char* target = hasDataFolder(base) ? base : hasDataFolder(installed) ? installed : nullptr;
-    if (target && chdir(target) != 0)
-        std::fprintf(stderr, "plomvardix: cannot enter %s\n", target);
-    SDL_free(base);
-}
 
 void exitProcess(int code)
 {

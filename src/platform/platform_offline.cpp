@@ -10,8 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -55,6 +53,7 @@ struct OfflineData {
     int exitHookCount = 0;
 };
 
+static_assert(OfflineData().fps == 60, "OfflineData needs constant initialisers");
 OfflineData data;
 
 uint64_t clockNow()
@@ -68,13 +67,6 @@ void clockAdvanced()
         data.clockListener(clockNow());
 }
 
-bool hasDataFolder(const char* dir)
-{
-    char path[4200];  // room for any folder name the callers build, plus "/data"
-    std::snprintf(path, sizeof path, "%s/data", dir);
-    struct stat info;
-    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
-}
 
 }  // namespace
 
@@ -254,24 +246,6 @@ void swapBuffers()
     clockAdvanced();
 }
 
-void enterDataFolder()
-{
-    if (hasDataFolder("."))
-        return;
-    char* base = SDL_GetBasePath();
-    if (!base)
-        return;
-    char installed[4096];
-    std::snprintf(installed, sizeof installed, "%s../share/plomvardix", base);
-    if (hasDataFolder(base)) {
-        if (chdir(base) != 0)
-            std::fprintf(stderr, "offline: cannot enter %s\n", base);
-    } else if (hasDataFolder(installed)) {
-        if (chdir(installed) != 0)
-            std::fprintf(stderr, "offline: cannot enter %s\n", installed);
-    }
-    SDL_free(base);
-}
 
 void exitProcess(int code)
 {

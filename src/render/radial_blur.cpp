@@ -91,8 +91,10 @@ void RadialBlur::enter() {}
 
 void RadialBlur::unload()
 {
-    // Runs after the window is gone; without a context the call does nothing.
+    // Runs after the window is gone; without a context the call does nothing. The name is
+    // forgotten so that a second unload cannot delete a texture that has reused it.
     glDeleteTextures(1, &blurTexture);
+    blurTexture = 0;
 }
 
 void RadialBlur::setScreenSize(int width, int height)

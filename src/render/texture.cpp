@@ -79,15 +79,19 @@ bool loadTGA(Texture& texture, const char* path)
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 
-    // Rows of 24-bit pictures need not be 4-byte aligned; under the default alignment the upload
-    // would read past the buffer, so the rows are unpacked tightly for this one call.
+    // A 24-bit row whose length is not a multiple of 4 would make the upload read past the
+    // buffer under the default alignment, so such rows alone are unpacked tightly.
+    bool unaligned = (texture.width * bytesPerPixel) % 4 != 0;
     GLint alignment = 4;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (unaligned) {
+        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    }
     GLenum format = texture.bitsPerPixel == 24 ? GL_RGB : GL_RGBA;
     glTexImage2D(GL_TEXTURE_2D, 0, format, texture.width, texture.height, 0, format, GL_UNSIGNED_BYTE,
                  texture.pixels);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+    if (unaligned)
+        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 
     std::fputs("-> ok\n", stdout);
     return true;

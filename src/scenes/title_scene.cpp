@@ -70,7 +70,6 @@ void TitleScene::render(float)
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-    // The background rises over rows 0-63 and falls over rows 64-127.
     float backgroundAlpha = row < 64 ? row / 64.0f : 1 - (row % 64) / 64.0f;
     glColor4f(1, 1, 1, backgroundAlpha);
 
@@ -117,7 +116,6 @@ void TitleScene::render(float)
     glDisable(GL_BLEND);
     glWindow->endOrtho();
 
-    // Fades from white at the start of the order and to white at its end.
     float fade;
     if (row <= 16)
         fade = (16 - row) / 16.0f;

@@ -63,9 +63,10 @@ FrameReport frameReport = {};
 // reports the failure in its exit status.
 static bool audioFailed = false;
 
+// startTicks was rounded to a float when taken; the current tick count is not.
 static float secondsSinceStart()
 {
-    return (static_cast<float>(platform::tickCount()) - startTicks) * 0.001f;
+    return static_cast<float>((static_cast<double>(platform::tickCount()) - startTicks) * 0.001);
 }
 
 int demoMain()

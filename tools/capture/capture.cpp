@@ -139,12 +139,13 @@ std::string className(const Scene* scene)
     return name;
 }
 
-std::string sceneName(const Scene* scene)
+const char* sceneName(const Scene* scene)
 {
     for (const auto& entry : capture.sceneNames)
         if (entry.first == scene)
-            return entry.second;
-    return className(scene);
+            return entry.second.c_str();
+    capture.sceneNames.emplace_back(scene, className(scene));
+    return capture.sceneNames.back().second.c_str();
 }
 
 // One line for the frame step run since the last one logged, if any; frame is the frame it drew.
@@ -158,7 +159,7 @@ void logFrameStep(uint64_t frame)
                  static_cast<unsigned long long>(micros / 1000000),
                  static_cast<unsigned long long>(micros % 1000000), frameReport.order, frameReport.row);
     if (frameReport.rendered && frameReport.scene)
-        std::fprintf(capture.log, "%s,%.6f\n", sceneName(frameReport.scene).c_str(),
+        std::fprintf(capture.log, "%s,%.6f\n", sceneName(frameReport.scene),
                      static_cast<double>(frameReport.t));
     else
         std::fprintf(capture.log, ",\n");
