@@ -150,7 +150,7 @@ bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
     AVPixelFormat pixels;
     AVDictionary* videoOptions = nullptr;
     if (settings.lossless) {
-        pixels = AV_PIX_FMT_GBRP;
+        pixels = AV_PIX_FMT_BGR0;
         v->gop_size = 1;
         v->level = 3;
         v->thread_count = 2;
