@@ -71,7 +71,7 @@ struct Capture {
 
     VideoWriter video;
     bool videoOpen = false;
-    uint64_t audioSeen = 0;  // samples the sink has been given since virtual time 0
+    uint64_t audioSkipped = 0;  // samples heard during sleeps, left out of the video
 
     Progress progress;
     bool finished = false;
@@ -251,15 +251,14 @@ void onAudio(const int16_t* stereo, uint32_t frames, uint32_t rate)
                      VideoWriter::sampleRate);
         platform::exitProcess(outputFailed);
     }
+    // A sleep advances the clock without a swap; the sound of that advance comes in this call.
     uint64_t fps = static_cast<uint64_t>(offline::framesPerSecond());
     uint64_t slept = offline::clockMicroseconds() - offline::frameCount() * 1000000 / fps;
-    uint64_t skip = slept * rate / 1000000;
-    uint64_t from = capture.audioSeen;
-    capture.audioSeen += frames;
-    if (capture.audioSeen <= skip)
-        return;
-    uint64_t drop = skip > from ? skip - from : 0;
-    capture.video.pushAudio(stereo + drop * 2, static_cast<uint32_t>(frames - drop));
+    uint64_t owed = slept * rate / 1000000 - capture.audioSkipped;
+    uint64_t drop = owed < frames ? owed : frames;
+    capture.audioSkipped += drop;
+    if (drop < frames)
+        capture.video.pushAudio(stereo + drop * 2, static_cast<uint32_t>(frames - drop));
 }
 
 void onExit()
