@@ -292,17 +292,20 @@ void finishOutputs()
         }
         capture.videoOpen = false;
     }
+    // After a failure the run stopped short: its WAV and log are dropped too, not left looking whole.
     if (capture.wavOpen) {
-        if (!capture.wav.finish() || !capture.wavFile.commit()) {
-            report("cannot write the WAV file " + capture.wavFile.path());
+        if (!capture.wav.finish() || !ok || !capture.wavFile.commit()) {
+            if (ok)
+                report("cannot write the WAV file " + capture.wavFile.path());
             capture.wavFile.discard();
         }
         capture.wavOpen = false;
     }
     if (capture.log) {
         bool written = !std::ferror(capture.log);
-        if (std::fclose(capture.log) != 0 || !written || !capture.logFile.commit()) {
-            report("cannot write the log " + capture.logFile.path());
+        if (std::fclose(capture.log) != 0 || !written || !ok || !capture.logFile.commit()) {
+            if (ok)
+                report("cannot write the log " + capture.logFile.path());
             capture.logFile.discard();
         }
         capture.log = nullptr;
