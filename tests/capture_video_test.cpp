@@ -149,6 +149,8 @@ TEST_F(Capture, Mp4IsReadBackAndTheSoundKeepsInStepWithThePictures)
                     std::to_string(frames) + ":escape");
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(fs::exists(dir / "run.mp4.part"));
+    // Standard error is not a terminal here: a plain progress line every 10 %.
+    EXPECT_NE(r.err.find("plomvardix-capture: 50%  order "), std::string::npos) << r.err;
 
     auto v = probe(video, "v:0");
     EXPECT_EQ(v["codec_name"], "h264");
