@@ -43,6 +43,7 @@ const char usage[] =
     "                       frame and released at the next; also close, minimize, restore\n"
     "  --fullscreen yes|no  the answer to \"fullscreen?\" (default no)\n"
     "  --fps N              frames per second of the virtual clock, 1 to 1000 (default 60)\n"
+    "  --lattice-at ORDER   show the lattice scene from ORDER (23 to 38) to the end\n"
     "  --quiet              no progress on standard error\n"
     "  --help               this text\n";
 
@@ -331,6 +332,7 @@ int main(int argc, char** argv)
     VideoSettings video;
     bool quiet = false, videoOption = false;
     uint64_t endFrame = 0;
+    int32_t latticeAt = -1;
     for (int k = 1; k < argc; ++k) {
         std::string option = argv[k];
         if (option == "--help" || option == "-h") {
@@ -347,7 +349,7 @@ int main(int argc, char** argv)
             continue;
         }
         static const char* const valued[] = {"--frames", "--out", "--log", "--wav", "--video", "--scale", "--crf",
-                                             "--preset", "--keys", "--fullscreen", "--fps"};
+                                             "--preset", "--keys", "--fullscreen", "--fps", "--lattice-at"};
         bool known = false;
         for (const char* name : valued)
             known = known || option == name;
@@ -396,6 +398,14 @@ int main(int argc, char** argv)
             if (!parseNumber(value, number, 1000) || number == 0)
                 return fail("bad frame rate \"" + value + "\" (1 to 1000)");
             offline::setFramesPerSecond(static_cast<int>(number));
+        } else if (option == "--lattice-at") {
+            // Between the credits' start and the last order before the end.
+            if (!parseNumber(value, number) || number < 23 || number > 38) {
+                std::fprintf(stderr, "plomvardix-capture: --lattice-at takes an order from 23 to 38, not '%s'\n",
+                             value.c_str());
+                return 2;
+            }
+            latticeAt = static_cast<int32_t>(number);
         }
     }
     if (!capture.frames.empty() && capture.outDir.empty())
@@ -452,8 +462,10 @@ int main(int argc, char** argv)
         capture.png.start(capture.outDir);
         capture.pngStarted = true;
     }
+    // The demo itself never names the lattice scene; this run's timeline does, from the chosen order.
+    if (latticeAt >= 0)
+        scheduleLatticeScene(latticeAt);
     capture.progress.start(quiet, schedule[scheduleCount].startOrder, endFrame);
-
     for (const ScheduleEntry& entry : schedule)
         if (entry.scene)
             capture.sceneNames.emplace_back(entry.scene, className(entry.scene));
