@@ -104,6 +104,8 @@ bool prepareFolder(std::string& path, std::string& error)
     }
     if (!folderTakesFiles(path, error))
         return false;
-    path = fs::absolute(path).string();
+    std::string absolute = fs::absolute(path, code).string();
+    if (!absolute.empty())
+        path = absolute;
     return true;
 }
