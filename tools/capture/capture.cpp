@@ -238,9 +238,9 @@ void onSwap(uint64_t frame)
         capture.video.pushFrame();
 }
 
-// The lockstep sound, from virtual time 0. The video leaves out what was heard during the
-// loading sequence's sleeps (silence: the music starts with the first scene frame), which have no
-// frame, so that frame n is shown at n / fps and the sound stays with it.
+// The lockstep sound, from virtual time 0. The video leaves out what was heard during the loading
+// sequence's sleeps, which have no frame (the music plays there already, and starts again from
+// order 0 with the first scene frame), so that frame n is shown at n / fps with its own sound.
 void onAudio(const int16_t* stereo, uint32_t frames, uint32_t rate)
 {
     if (capture.wavOpen)
