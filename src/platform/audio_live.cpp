@@ -113,15 +113,15 @@ void unlock()
     SDL_UnlockAudioDevice(data.device);
 }
 
-// The buffer handed over last leaves SDL at the device's pace from the moment it was handed over;
-// the server holds, right after a hand-over, its mean latency and half a buffer more (the mean is
-// taken over the saw-tooth between two hand-overs).
+// SDL writes a buffer to the server in the pieces the server asks for, as the server plays, and
+// calls for the next buffer once the last piece is written: the buffer handed over last leaves SDL
+// at the device's pace from its hand-over, and behind it is the server's own latency.
 uint64_t framesHeard()
 {
     uint64_t server = pulse_latency::meanFrames();
     if (server != data.serverLatency) {
         data.serverLatency = server;
-        data.clock.setServerLatency(server > 0 ? server + bufferFrames / 2 : 0);
+        data.clock.setServerLatency(server);
     }
     return data.clock.heard(nowInFrames());
 }

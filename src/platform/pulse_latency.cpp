@@ -14,11 +14,11 @@
 
 namespace {
 
-// The stream settles after its first buffers; then the latency is sampled at a pace that does not
-// divide the callback period, so that the mean covers the whole saw-tooth of one buffer.
-constexpr int settleMs = 300;
+// Sampled all along, since the latency moves (SDL fills the server's buffer at the start, and it
+// drains to its working size over the first second), at a pace that does not divide the callback
+// period, so that the mean of the last samples covers the rise and fall between two requests.
 constexpr int samples = 24;
-constexpr int sampleGapMs = 7;
+constexpr int sampleGapMs = 10;
 constexpr int replyLimitMs = 500;
 
 struct LatencyData {
@@ -26,6 +26,7 @@ struct LatencyData {
     std::atomic<bool> stopping{false};
     std::atomic<uint64_t> meanFrames{0};
     uint32_t rate = 44100;
+    pa_usec_t recent[samples] = {};  // the asking thread's own
 };
 
 LatencyData data;
@@ -78,13 +79,12 @@ void ask()
             return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
         };
         if (iterateUntil(loop, settled, replyLimitMs) && pa_context_get_state(context) == PA_CONTEXT_READY) {
-            for (int i = 0; i < settleMs && !data.stopping; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            uint64_t total = 0;
             int count = 0;
-            for (int i = 0; i < samples && !data.stopping; ++i) {
+            char pid[16];
+            std::snprintf(pid, sizeof pid, "%d", static_cast<int>(::getpid()));
+            while (!data.stopping) {
                 Reply reply;
-                std::snprintf(reply.pid, sizeof reply.pid, "%d", static_cast<int>(::getpid()));
+                std::memcpy(reply.pid, pid, sizeof pid);
                 pa_operation* operation = pa_context_get_sink_input_info_list(context, inputInfo, &reply);
                 if (operation == nullptr)
                     break;
@@ -93,13 +93,16 @@ void ask()
                 if (!answered)
                     break;
                 if (reply.found) {
-                    total += reply.usec;
+                    data.recent[count % samples] = reply.usec;
                     ++count;
+                    int n = count < samples ? count : samples;
+                    uint64_t total = 0;
+                    for (int i = 0; i < n; ++i)
+                        total += data.recent[i];
+                    data.meanFrames = total / n * data.rate / 1000000;
                 }
                 std::this_thread::sleep_for(std::chrono::milliseconds(sampleGapMs));
             }
-            if (count > 0)
-                data.meanFrames = total / count * data.rate / 1000000;
         }
         pa_context_disconnect(context);
     }
