@@ -108,11 +108,13 @@ gone() {
     ! timeout 10 xwininfo -id "$1" >/dev/null 2>&1
 }
 
-# answerBox ID KEY: presses KEY in the box until the box has gone (a key sent before the box took
-# its input is lost).
+# answerBox ID KEY: presses KEY in the box until it has gone (a key sent before the box took its
+# input is lost). A box shown next may get the same window id from the X server, but the demo
+# writes its text to standard error first, so a new line there also ends the pressing.
 answerBox() {
+    lines=$(wc -l <"$work/err")
     tries=300
-    while ! gone "$1"; do
+    while ! gone "$1" && [ "$(wc -l <"$work/err")" -eq "$lines" ]; do
         timeout 10 xdotool key --window "$1" "$2" 2>/dev/null
         tries=$((tries - 1))
         [ "$tries" -le 0 ] && return 1
