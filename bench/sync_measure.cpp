@@ -209,15 +209,22 @@ int live(int secondsToPlay)
     recorder.join();
     std::remove(module.c_str());
 
-    // The n-th burst heard is row silentOrders * rowsPerOrder + n.
+    // Each reported change against the nearest click at the sink: rows are 60 ms apart, so this
+    // holds while the offset stays within half a row, and it survives a fragment the recorder lost.
     std::vector<size_t> heard = onsets(recording.left, 1000);
+    std::vector<double> clickTimes;
+    for (size_t frame : heard)
+        clickTimes.push_back(sinkTime(recording, frame));
     std::vector<double> offsets;
     int firstClick = silentOrders * rowsPerOrder;
     for (const auto& change : changes) {
-        int n = change.first - firstClick;
-        if (n < 0 || n >= static_cast<int>(heard.size()))
+        if (change.first < firstClick || clickTimes.empty())
             continue;
-        offsets.push_back((change.second - sinkTime(recording, heard[n])) * 1000);
+        auto it = std::lower_bound(clickTimes.begin(), clickTimes.end(), change.second);
+        double nearest = it == clickTimes.end() ? clickTimes.back() : *it;
+        if (it != clickTimes.begin() && std::fabs(*(it - 1) - change.second) < std::fabs(nearest - change.second))
+            nearest = *(it - 1);
+        offsets.push_back((change.second - nearest) * 1000);
         if (std::getenv("BENCH_SYNC_EACH"))
             std::printf("  row %d at %.3f s: %.1f ms\n", change.first, change.second - changes.front().second,
                         offsets.back());
@@ -254,13 +261,14 @@ bool readWav(const std::string& path, std::vector<int16_t>& left)
     return false;
 }
 
-// The onset of the beat near `around` seconds: the 1 ms block whose energy rises most against the
-// 5 ms before it, within 100 ms either side.
+// The onset of the beat shown at `around` seconds: the 1 ms block whose energy rises most against
+// the 5 ms before it, from 40 ms before to 20 ms after (a row lasts 60 ms; a frame shows a row
+// from its start to a frame step later).
 double beatOnset(const std::vector<int16_t>& left, double around)
 {
     constexpr int block = rate / 1000;
-    long from = static_cast<long>((around - 0.1) * rate) / block;
-    long to = static_cast<long>((around + 0.1) * rate) / block;
+    long from = static_cast<long>((around - 0.04) * rate) / block;
+    long to = static_cast<long>((around + 0.02) * rate) / block;
     auto energy = [&](long b) {
         double sum = 0;
         for (long i = b * block; i < (b + 1) * block && i < static_cast<long>(left.size()); ++i)
