@@ -9,6 +9,7 @@
 //
 // Run through bench/sync, which starts a private PulseAudio server and the capture run.
 #include "it_writer.h"
+#include "write_file.h"
 #include "platform/audio.h"
 #include "platform/pulse_latency.h"
 
@@ -88,7 +89,7 @@ std::string writeClickModule(int orders)
         module.orders.push_back(static_cast<uint8_t>(order));
     }
     std::string path = "/tmp/plomvardix-bench-sync-" + std::to_string(::getpid()) + ".it";
-    if (!forge::it::writeFile(path, forge::it::serialise(module)))
+    if (!forge::writeFile(path, forge::it::serialise(module)))
         return "";
     return path;
 }
