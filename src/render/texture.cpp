@@ -10,12 +10,16 @@
 
 bool loadTGA(Texture& texture, const char* path)
 {
-    static const unsigned char expectedHeader[12] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-
     FILE* file = std::fopen(path, "rb");
     std::printf("Loading texture %s", path);
     if (!file)
         return false;
+    return loadTGAFrom(texture, file);
+}
+
+bool loadTGAFrom(Texture& texture, FILE* file)
+{
+    static const unsigned char expectedHeader[12] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
     unsigned char header[12];
     if (std::fread(header, 1, sizeof header, file) != sizeof header
