@@ -39,15 +39,19 @@ xdotool key --window "$box" Escape
 # The size xwininfo lists is the client area's.
 window=$(waitFor '=') || { echo "live_e2e: no 640x480 window"; cat "$work/err"; exit 1; }
 
-# Escape goes into the queue; the demo takes it after loading.
-xdotool key --window "$window" Escape
+# The demo reads Escape as held during a frame, so a press and release taken in one batch of events
+# is missed: hold it for a second, release, and repeat (a key sent before the window had mapped may
+# be lost too). The demo takes it after loading.
 n=0
-while kill -0 "$pid" 2>/dev/null && [ $n -lt 1200 ]; do
+while kill -0 "$pid" 2>/dev/null && [ $n -lt 4000 ]; do
+    case $((n % 20)) in
+        0) xdotool keydown --window "$window" Escape 2>/dev/null ;;
+        10) xdotool keyup --window "$window" Escape 2>/dev/null ;;
+    esac
     sleep 0.1
     n=$((n + 1))
-    # Repeat now and then: a key sent before the window had mapped may be lost.
-    [ $((n % 20)) -eq 0 ] && xdotool key --window "$window" Escape 2>/dev/null
 done
+kill -0 "$pid" 2>/dev/null && { echo "live_e2e: Escape did not end the demo within 400 seconds"; exit 1; }
 wait "$pid"
 status=$?
 pid=""
