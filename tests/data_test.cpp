@@ -7,6 +7,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -34,6 +35,7 @@ TEST(DataFolder, TheLoaderTakesEveryPicture)
                     texture.height <= 1024)
             << path << " is " << texture.width << " x " << texture.height;
         EXPECT_EQ(texture.bitsPerPixel, static_cast<uint32_t>(bits)) << path;
+        std::free(texture.pixels);
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

@@ -137,21 +137,6 @@ TEST_F(Timeline, MinimisedWindowDrawsNothingAndMissesAStartOrderForGood)
     EXPECT_GE(run.back().frame, 3300);
 }
 
-TEST_F(Timeline, MissingModuleStaysOnTheFirstSceneUntilEscape)
-{
-    fs::create_directories(dir / "data");
-    for (const auto& entry : fs::directory_iterator(fs::current_path() / "data"))
-        if (entry.path().extension() == ".tga")
-            fs::copy_file(entry.path(), dir / "data" / entry.path().filename());
-    Outcome r = runLogged("--keys 900:escape", dir);
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<Step> run = steps();
-    ASSERT_FALSE(run.empty());
-    for (const Step& step : run)
-        EXPECT_EQ(step.scene, "TitleScene");
-    EXPECT_GE(run.back().frame, 899);
-}
-
 TEST_F(Timeline, WrongLatticeOrdersAreRefusedWithOneLine)
 {
     for (const char* bad : {"22", "39", "0", "-3", "37x", "", "99999999999999999999"}) {

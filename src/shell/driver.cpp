@@ -17,6 +17,7 @@
 
 #include <GL/gl.h>
 #include <cstdio>
+#include <iterator>
 
 // Program-wide objects, constructed in this order before the entry runs.
 GLWindow* glWindow = new GLWindow(640, 480);
@@ -137,9 +138,12 @@ int loadDemo()
         loaded = true;
         return -1;
     }
-    music.load("data/glimo.it");
+    // Without its module the music never moves, so the first scene stays until Escape: say why.
+    if (music.load("data/glimo.it") == 0)
+        std::fprintf(stderr, "plomvardix: the module data/glimo.it could not be loaded; "
+                             "the music will not play and the first scene stays until Escape\n");
 
-    for (int k = 0; k < 9; ++k) {
+    for (std::size_t k = 0; k < std::size(effects); ++k) {
         drawLoadingBar(40.0f + k);
         effects[k]->load();
     }
