@@ -46,7 +46,19 @@ ScheduleEntry schedule[scheduleRows] = {
     {creditsScene, 23, 5},
     {nullptr, 39, 6},
 };
-const int32_t scheduleCount = 6;
+int32_t scheduleCount = 6;
+
+void scheduleLatticeScene(int32_t startOrder)
+{
+    // The credits row and the end marker are the last two filled rows.
+    int32_t row = scheduleCount - 1;
+    if (schedule[row].startOrder < startOrder)
+        row += 1;
+    const int32_t endOrder = schedule[scheduleCount].startOrder;
+    schedule[row] = {latticeScene, startOrder, row};
+    schedule[row + 1] = {nullptr, endOrder, row + 1};
+    scheduleCount = row + 1;
+}
 
 Scene* currentScene = nullptr;
 int32_t scheduleIndex = 0;

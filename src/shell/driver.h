@@ -19,7 +19,11 @@ struct ScheduleEntry {
 
 constexpr int scheduleRows = 13;
 extern ScheduleEntry schedule[scheduleRows];
-extern const int32_t scheduleCount;
+extern int32_t scheduleCount;
+
+// For the capture tool, before the demo starts: the lattice scene follows the last scheduled scene
+// from startOrder until the end (or takes its row when both start at the same order).
+void scheduleLatticeScene(int32_t startOrder);
 
 extern Scene* currentScene;
 extern int32_t scheduleIndex;

@@ -35,6 +35,7 @@ const char usage[] =
     "                       frame and released at the next; also close, minimize, restore\n"
     "  --fullscreen yes|no  the answer to \"fullscreen?\" (default no)\n"
     "  --fps N              frames per second of the virtual clock (default 60)\n"
+    "  --lattice-at ORDER   show the lattice scene from ORDER (23 to 38) to the end\n"
     "  --help               this text\n";
 
 struct FrameRange {
@@ -208,6 +209,7 @@ int fail(const char* what, const char* argument)
 int main(int argc, char** argv)
 {
     std::string logPath, wavPath;
+    int32_t latticeAt = -1;
     for (int k = 1; k < argc; ++k) {
         std::string option = argv[k];
         if (option == "--help" || option == "-h") {
@@ -238,6 +240,14 @@ int main(int argc, char** argv)
             if (!parseNumber(value, fps) || fps == 0 || fps > 100000)
                 return fail("bad frame rate", value);
             offline::setFramesPerSecond(static_cast<int>(fps));
+        } else if (option == "--lattice-at") {
+            // Between the credits' start and the last order before the end.
+            uint64_t order;
+            if (!parseNumber(value, order) || order < 23 || order > 38) {
+                std::fprintf(stderr, "plomvardix-capture: --lattice-at takes an order from 23 to 38, not '%s'\n", value);
+                return 2;
+            }
+            latticeAt = static_cast<int32_t>(order);
         } else {
             return fail("unknown option", argv[k - 1]);
         }
@@ -266,6 +276,9 @@ int main(int argc, char** argv)
         });
     }
 
+    // The demo itself never names the lattice scene; this run's timeline does, from the chosen order.
+    if (latticeAt >= 0)
+        scheduleLatticeScene(latticeAt);
     for (const ScheduleEntry& entry : schedule)
         if (entry.scene)
             capture.sceneNames.emplace_back(entry.scene, className(entry.scene));
