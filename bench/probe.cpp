@@ -237,6 +237,7 @@ constexpr int maxMarkers = 256;
 Marker markers[maxMarkers];
 int markerCount = 0;
 bool sceneFramesBegun = false;
+uint64_t textureUploadNs = 0;  // inside glTexImage2D before the first scene frame
 uint64_t firstFrameNs = 0;
 uint64_t lastSwapNs = 0;
 
@@ -639,7 +640,7 @@ void writeStartupLine()
         }
         std::fprintf(out, " %s=%.1f", i < sizeof labels / sizeof *labels ? labels[i] : "bar", value);
     }
-    std::fprintf(out, " first_scene_frame=%.1f\n", firstFrame);
+    std::fprintf(out, " first_scene_frame=%.1f texture_uploads=%.1f\n", firstFrame, ms(textureUploadNs));
     closeReport(out);
 }
 
@@ -940,6 +941,17 @@ SDL_AudioDeviceID SDL_OpenAudioDevice(const char* device, int capture, const SDL
     }
     mark(Mark::AudioOpened);
     return id;
+}
+
+void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
+                  GLenum format, GLenum type, const void* pixels)
+{
+    static auto realUpload = nextSymbol<void (*)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum,
+                                                 const void*)>("glTexImage2D");
+    uint64_t begin = clockNs();
+    realUpload(target, level, internalFormat, width, height, border, format, type, pixels);
+    if (!sceneFramesBegun)
+        textureUploadNs += clockNs() - begin;
 }
 
 // --- allocation counting ---------------------------------------------------------------------------
