@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -122,7 +123,7 @@ long firstStepOf(const DemoRun& run, const std::string& scene)
 // One whole run, start to end, at a low virtual frame rate to keep it short.
 TEST(Timeline, RunsTheWholeSongSwitchingOnOrderEquality)
 {
-    DemoRun run = capture("--fps 10");
+    DemoRun run = capture("--fps 5");
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err.find("GL error"), std::string::npos) << "no frame may leave a GL error: " << run.err;
     ASSERT_FALSE(run.steps.empty());
@@ -158,6 +159,13 @@ TEST(Timeline, RunsTheWholeSongSwitchingOnOrderEquality)
                 expectedRow = static_cast<int>(r);
         EXPECT_EQ(step.scene, timeline[expectedRow].scene) << "order " << step.order << " frame " << step.frame;
     }
+    // Every order up to 38 is rendered, the credits' sixteen among them.
+    std::set<int> rendered;
+    for (const Step& step : run.steps)
+        if (!step.scene.empty())
+            rendered.insert(step.order);
+    for (int order = 0; order <= 38; ++order)
+        EXPECT_EQ(rendered.count(order), 1u) << "order " << order << " never rendered";
     // The step that first polls order 39 ends the demo and renders nothing.
     const Step& last = run.steps.back();
     EXPECT_EQ(last.order, 39);
