@@ -706,6 +706,10 @@ void writeAllocationReport()
                     if (std::fgets(line, sizeof line, p)) {
                         line[std::strcspn(line, "\n")] = '\0';
                         where = line;
+                        size_t at = where.find(" at ");
+                        size_t source = where.find("/src/", at == std::string::npos ? 0 : at);
+                        if (at != std::string::npos && source != std::string::npos)
+                            where = where.substr(0, at + 4) + where.substr(source + 1);
                     }
                     pclose(p);
                 }
