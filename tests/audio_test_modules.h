@@ -2,6 +2,7 @@
 // tone struck on the first row and held, rows of a fixed length.
 #pragma once
 #include "it_writer.h"
+#include "write_file.h"
 
 #include <gtest/gtest.h>
 
@@ -40,7 +41,7 @@ inline std::string writeHeldToneModule(const std::string& name, int orders, int 
     }
     std::string path = testing::TempDir() + name + "_" + std::to_string(::getpid()) + ".it";
     EXPECT_EQ(forge::it::validate(module), "");
-    EXPECT_TRUE(forge::it::writeFile(path, forge::it::serialise(module)));
+    EXPECT_TRUE(forge::writeFile(path, forge::it::serialise(module)));
     return path;
 }
 

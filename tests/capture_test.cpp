@@ -1,95 +1,12 @@
 // plomvardix-capture end to end: the real executable, its options, PNG frames, the frame-step log
 // and the exit status.
-#include <gtest/gtest.h>
-#include <png.h>
-
-#include <sys/wait.h>
-#include <unistd.h>
+#include "capture_support.h"
 
 #include <algorithm>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
-
-namespace fs = std::filesystem;
-
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-class Capture : public ::testing::Test {
-protected:
-    fs::path dir;
-
-    void SetUp() override
-    {
-        dir = fs::temp_directory_path() /
-              ("capture_test_" + std::to_string(::getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    Outcome run(const std::string& arguments, const fs::path& from = fs::current_path())
-    {
-        std::string command = "cd '" + from.string() + "' && " + std::string(CAPTURE_EXE) + " " + arguments + " >" + (dir / "stdout").string() +
-                              " 2>" + (dir / "stderr").string();
-        int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "stdout"), slurp(dir / "stderr")};
-    }
-
-    std::vector<std::vector<std::string>> logLines()
-    {
-        std::vector<std::vector<std::string>> lines;
-        std::ifstream in(dir / "log.csv");
-        std::string line;
-        while (std::getline(in, line)) {
-            std::vector<std::string> fields;
-            std::stringstream row(line);
-            std::string field;
-            while (std::getline(row, field, ','))
-                fields.push_back(field);
-            if (!line.empty() && line.back() == ',')
-                fields.push_back("");
-            lines.push_back(fields);
-        }
-        return lines;
-    }
-};
-
-// Reads a PNG as RGB; empty when it cannot be read.
-std::vector<unsigned char> readPng(const fs::path& path, int& width, int& height)
-{
-    std::vector<unsigned char> rgb;
-    png_image image = {};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return rgb;
-    image.format = PNG_FORMAT_RGB;
-    width = image.width;
-    height = image.height;
-    rgb.resize(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr))
-        rgb.clear();
-    return rgb;
-}
+using namespace capture_support;
 
 TEST_F(Capture, HelpAndBadOptions)
 {
@@ -97,13 +14,48 @@ TEST_F(Capture, HelpAndBadOptions)
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--frames"), std::string::npos);
     EXPECT_NE(help.out.find("--fullscreen"), std::string::npos);
+    EXPECT_NE(help.out.find("--video"), std::string::npos);
 
-    for (const char* bad : {"--frames 5-2 --out x", "--frames a --out x", "--frames 3", "--keys 10:nokey",
-                            "--keys space", "--fps 0", "--fullscreen maybe", "--bogus 1", "--log"}) {
-        Outcome r = run(bad);
-        EXPECT_EQ(r.status, 2) << bad;
-        EXPECT_NE(r.err.find("Usage"), std::string::npos) << bad;
+    fs::create_directories(dir / "folder");
+    std::ofstream(dir / "file") << "x";
+    const std::string folder = (dir / "folder").string(), file = (dir / "file").string();
+    const std::vector<std::string> bad = {
+        "--bogus 1", "--log", "--frames 5-2 --out x", "--frames a --out x", "--frames 1- --out x",
+        "--frames 1,,2 --out x", "--frames -3 --out x", "--frames '' --out x", "--frames 3",
+        "--frames 99999999999999999999999 --out x", "--keys 10:nokey", "--keys space", "--keys 10:",
+        "--keys x:space", "--keys -1:space", "--fps 0", "--fps -5", "--fps 1001", "--fps 100000", "--fps 2.5",
+        "--fps 99999999999999999999", "--fullscreen maybe", "--frames 0 --out /proc/x", "--frames 0 --out " + file,
+        "--frames 0 --out " + file + "/sub", "--log " + folder, "--wav " + folder, "--log /proc/x/log.csv",
+        "--wav " + file + "/a.wav", "--video " + folder, "--scale 2"};
+    for (const std::string& arguments : bad) {
+        Outcome r = run(arguments);
+        EXPECT_EQ(r.status, 2) << arguments;
+        // One line, and before the window: the demo has not yet asked its question.
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << arguments << ": " << r.err;
+        EXPECT_EQ(r.err.rfind("plomvardix-capture: ", 0), 0u) << arguments << ": " << r.err;
     }
+    EXPECT_TRUE(fs::is_empty(dir / "folder"));
+}
+
+// An output that cannot be written completely fails the run, and nothing half-written is left under
+// its name.
+TEST_F(Capture, OutputsThatFailFailTheRun)
+{
+    for (const char* output : {"--log /dev/full", "--wav /dev/full"}) {
+        Outcome r = run(std::string(output) + " --keys 20:escape");
+        EXPECT_NE(r.status, 0) << output;
+        EXPECT_NE(r.err.find("plomvardix-capture: cannot write"), std::string::npos) << output << ": " << r.err;
+    }
+    // A file size limit stands in for a full disk: the PNG files cannot be written wholly.
+    std::string command = "ulimit -f 2; trap '' XFSZ; exec " + std::string(CAPTURE_EXE) + " --quiet --frames 0-30 --out " +
+                          (dir / "png").string() + " --log " + (dir / "log.csv").string() +
+                          " --keys 40:escape >/dev/null 2>" + (dir / "stderr").string();
+    int raw = std::system(("sh -c \"" + command + "\"").c_str());
+    EXPECT_NE(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 0);
+    EXPECT_NE(slurp(dir / "stderr").find("cannot write"), std::string::npos) << slurp(dir / "stderr");
+    for (const auto& entry : fs::directory_iterator(dir / "png"))
+        ADD_FAILURE() << "left behind: " << entry.path();
+    EXPECT_FALSE(fs::exists(dir / "log.csv")) << "a failed run leaves no log looking complete";
 }
 
 TEST_F(Capture, WritesChosenFramesAndOneLogLinePerFrameStep)

@@ -92,8 +92,8 @@ forge::it::Module smallModule()
     for (int p = 0; p < 2; ++p) {
         Pattern pattern(p == 0 ? 128 : 32, 3);
         pattern.at(0, 0) = {uint8_t(60 + p), 1, 48, 0, 0};
-        pattern.at(16, 0).note = kNoteOff;
-        pattern.at(4, 2) = {67, 1, kVolumeNone, cmd('H'), 0x24};
+        pattern.at(16, 0).note = noteOff;
+        pattern.at(4, 2) = {67, 1, volumeNone, cmd('H'), 0x24};
         module.patterns.push_back(pattern);
     }
     module.orders = {0, 1, 0};
@@ -273,7 +273,7 @@ TEST(Soundtrack, ScoreFollowsTheTimeline)
 {
     std::vector<uint8_t> bytes = readFile(soundtrackPath());
     openmpt::module player(bytes);
-    const int channels = forge::kSoundtrackChannels;
+    const int channels = forge::soundtrackChannels;
     const forge::it::Module score = forge::composeSoundtrack();
     using forge::it::cmd;
     for (int order = 0; order < 40; ++order) {

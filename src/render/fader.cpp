@@ -45,3 +45,22 @@ void Fader::setColor(float red, float green, float blue, float alpha)
     this->blue = blue;
     this->alpha = alpha;
 }
+
+bool whiteFade(int order, int row, int firstOrder, int lastOrder, float& alpha)
+{
+    if (order == firstOrder && row <= 16)
+        alpha = (16 - row) / 16.0f;
+    else if (order == lastOrder && row >= 112)
+        alpha = (row % 16) / 16.0f;
+    else
+        return false;
+    return true;
+}
+
+void flashWhite(float alpha, float t)
+{
+    glDisable(GL_DEPTH_TEST);
+    fader->setColor(1, 1, 1, alpha);
+    fader->render(t);
+    glEnable(GL_DEPTH_TEST);
+}

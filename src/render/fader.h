@@ -18,3 +18,10 @@ public:
 };
 
 extern Fader* fader;
+
+// The white fade at a scene's ends: out of white over rows 0..16 of its first order, back towards
+// white over rows 112..127 of its last. Sets alpha and returns true where the row is in either.
+bool whiteFade(int order, int row, int firstOrder, int lastOrder, float& alpha);
+
+// The Fader in white at alpha, with the depth test switched off around it.
+void flashWhite(float alpha, float t);

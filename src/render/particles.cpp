@@ -3,6 +3,7 @@
 #include "render/particles.h"
 
 #include "platform/platform.h"
+#include "render/quads.h"
 #include "render/random.h"
 
 #include <GL/gl.h>
@@ -78,17 +79,7 @@ void ParticleEmitter::draw()
         const Particle& p = particles[i];
         float x = p.position.x, y = p.position.y, z = p.position.z, s = p.size;
         glColor4f(1, 1, 1, p.life / maxLife);
-        glBegin(GL_QUADS);
-        glNormal3f(0, 0, 1);
-        glTexCoord2f(0, 0);
-        glVertex3f(x, y, z);
-        glTexCoord2f(1, 0);
-        glVertex3f(x + s, y, z);
-        glTexCoord2f(1, 1);
-        glVertex3f(x + s, y + s, z);
-        glTexCoord2f(0, 1);
-        glVertex3f(x, y + s, z);
-        glEnd();
+        texturedQuad(x, y, x + s, y + s, z);
     }
     glDisable(GL_BLEND);
 }

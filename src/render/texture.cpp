@@ -8,62 +8,53 @@
 #include <cstdlib>
 #include <cstring>
 
-bool loadTGA(Texture& texture, const char* path)
+// The fixed header, then the size and the depth into the record; the size is stored before it is
+// tested.
+static bool readHeader(FILE* file, Texture& texture)
 {
     static const unsigned char expectedHeader[12] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 
-    FILE* file = std::fopen(path, "rb");
-    std::printf("Loading texture %s", path);
-    if (!file)
-        return false;
-
     unsigned char header[12];
     if (std::fread(header, 1, sizeof header, file) != sizeof header
-        || std::memcmp(header, expectedHeader, sizeof header) != 0) {
-        std::fclose(file);
+        || std::memcmp(header, expectedHeader, sizeof header) != 0)
         return false;
-    }
 
     unsigned char info[6];
-    if (std::fread(info, 1, sizeof info, file) != sizeof info) {
-        std::fclose(file);
+    if (std::fread(info, 1, sizeof info, file) != sizeof info)
         return false;
-    }
     texture.width = info[0] + 256u * info[1];
     texture.height = info[2] + 256u * info[3];
 
-    if (texture.width == 0 || texture.height == 0) {
-        std::fclose(file);
+    if (texture.width == 0 || texture.height == 0)
         return false;
-    }
-    if (info[4] != 24 && info[4] != 32) {
-        std::fclose(file);
+    if (info[4] != 24 && info[4] != 32)
         return false;
-    }
     texture.bitsPerPixel = info[4];
+    return true;
+}
 
-    // A picture the GL cannot take would fail at upload; refuse it before allocating for it.
+// A picture the GL cannot take would fail at upload; refuse it before allocating for it.
+static bool fitsTheGL(const Texture& texture)
+{
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
-    if (maxSize > 0
-        && (texture.width > static_cast<uint32_t>(maxSize) || texture.height > static_cast<uint32_t>(maxSize))) {
-        std::fclose(file);
-        return false;
-    }
+    return maxSize <= 0
+        || (texture.width <= static_cast<uint32_t>(maxSize) && texture.height <= static_cast<uint32_t>(maxSize));
+}
 
+// The pixels, turned from B,G,R(,A) to R,G,B(,A); after a short read the record keeps no buffer.
+static bool readPixels(FILE* file, Texture& texture)
+{
     // Computed in size_t: 65535 x 65535 x 4 does not fit in 32 bits.
     size_t bytesPerPixel = texture.bitsPerPixel / 8;
     size_t size = static_cast<size_t>(texture.width) * texture.height * bytesPerPixel;
     texture.pixels = static_cast<unsigned char*>(std::malloc(size));
-    if (!texture.pixels) {
-        std::fclose(file);
+    if (!texture.pixels)
         return false;
-    }
 
     if (std::fread(texture.pixels, 1, size, file) != size) {
         std::free(texture.pixels);
         texture.pixels = nullptr;
-        std::fclose(file);
         return false;
     }
 
@@ -72,8 +63,11 @@ bool loadTGA(Texture& texture, const char* path)
         texture.pixels[i] = texture.pixels[i + 2];
         texture.pixels[i + 2] = blue;
     }
-    std::fclose(file);
+    return true;
+}
 
+static void upload(Texture& texture)
+{
     glGenTextures(1, &texture.id);
     glBindTexture(GL_TEXTURE_2D, texture.id);
     glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
@@ -81,7 +75,7 @@ bool loadTGA(Texture& texture, const char* path)
 
     // A 24-bit row whose length is not a multiple of 4 would make the upload read past the
     // buffer under the default alignment, so such rows alone are unpacked tightly.
-    bool unaligned = (texture.width * bytesPerPixel) % 4 != 0;
+    bool unaligned = (texture.width * (texture.bitsPerPixel / 8)) % 4 != 0;
     GLint alignment = 4;
     if (unaligned) {
         glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
@@ -92,7 +86,20 @@ bool loadTGA(Texture& texture, const char* path)
                  texture.pixels);
     if (unaligned)
         glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+}
 
+bool loadTGA(Texture& texture, const char* path)
+{
+    FILE* file = std::fopen(path, "rb");
+    std::printf("Loading texture %s", path);
+    if (!file)
+        return false;
+    bool read = readHeader(file, texture) && fitsTheGL(texture) && readPixels(file, texture);
+    std::fclose(file);
+    if (!read)
+        return false;
+
+    upload(texture);
     std::fputs("-> ok\n", stdout);
     return true;
 }

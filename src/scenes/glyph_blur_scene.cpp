@@ -4,6 +4,7 @@
 
 #include "render/camera.h"
 #include "render/fader.h"
+#include "render/quads.h"
 #include "render/radial_blur.h"
 #include "render/texture.h"
 #include "shell/glwindow.h"
@@ -72,11 +73,9 @@ static void drawRingSectors(int sectors, float degrees, float axisZ, GLdouble in
     glPopMatrix();
 }
 
-void GlyphBlurScene::render(float t)
+// The glyph, seen only through the blur.
+static void captureGlyph(float spin)
 {
-    const float spin = t * 100;
-
-    // The glyph, seen only through the blur.
     radialBlur->beginCapture();
     glClearColor(0.8f, 0, 0.8f, 1);
     glClear(GL_COLOR_BUFFER_BIT);
@@ -104,13 +103,13 @@ void GlyphBlurScene::render(float t)
     glEnable(GL_DEPTH_TEST);
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
-
     // The passes were set by the previous frame (or by enter).
     radialBlur->endCapture();
-    radialBlur->render(t);
+}
 
-    // Rings, sectors and pictures; depth-tested against the depth buffer the capture cleared.
-    glWindow->beginOrtho(1, 1);
+// Translucent rings and turning ring sectors, depth-tested against the depth buffer the capture cleared.
+static void drawRings(float t, float spin)
+{
     glEnable(GL_BLEND);
     glEnable(GL_LINE_SMOOTH);  // left on: later scenes draw their lines smoothed
     glHint(GL_LINE_SMOOTH_HINT, GL_NICEST);
@@ -127,13 +126,15 @@ void GlyphBlurScene::render(float t)
     drawRingSectors(3, t * 50, -1, 0.06, 0.08, 20);
     drawRingSectors(5, t * 25, 1, 0.2, 0.3, 20);
     drawRingSectors(3, spin, -1, 0.5, 1.5, 30);
+}
 
+// The beat widens the next frame's blur and kicks the two pictures apart.
+static void drawPictures(bool beat)
+{
     glColor4f(1, 1, 1, 1);
     glEnable(GL_TEXTURE_2D);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 
-    // The beat: it widens the next frame's blur and kicks the pictures.
-    const bool beat = row % 8 == 0;
     if (beat)
         bounce = 1;
     radialBlur->setPasses(beat ? 12 : 10);
@@ -146,17 +147,7 @@ void GlyphBlurScene::render(float t)
     glLoadIdentity();
     glTranslatef(0, -0.7f, 0);
     glBindTexture(GL_TEXTURE_2D, bigPicture.id);
-    glBegin(GL_QUADS);
-    glNormal3f(0, 0, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(0, h, -0.012f);
-    glTexCoord2f(1, 0);
-    glVertex3f(0.7f, h, -0.012f);
-    glTexCoord2f(1, 1);
-    glVertex3f(0.7f, h + 0.7f, -0.012f);
-    glTexCoord2f(0, 1);
-    glVertex3f(0, h + 0.7f, -0.012f);
-    glEnd();
+    texturedQuad(0, h, 0.7f, h + 0.7f, -0.012f);
     glPopMatrix();
 
     // The second picture moves against the first; its right edge is taller than its left.
@@ -164,35 +155,30 @@ void GlyphBlurScene::render(float t)
     glLoadIdentity();
     glTranslatef(-0.5f, 0.1f, 0);
     glBindTexture(GL_TEXTURE_2D, smallPicture.id);
-    glBegin(GL_QUADS);
-    glNormal3f(0, 0, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(0, -h, -0.012f);
-    glTexCoord2f(1, 0);
-    glVertex3f(0.35f, -h, -0.012f);
-    glTexCoord2f(1, 1);
-    glVertex3f(0.35f, -h + 0.5f, -0.012f);
-    glTexCoord2f(0, 1);
-    glVertex3f(0, -h + 0.35f, -0.012f);
-    glEnd();
+    texturedQuad(0, -h, 0.35f, -h + 0.5f, -h + 0.35f, -0.012f);
     glPopMatrix();
 
     glDisable(GL_TEXTURE_2D);
+}
+
+void GlyphBlurScene::render(float t)
+{
+    const float spin = t * 100;
+    const bool beat = row % 8 == 0;
+
+    captureGlyph(spin);
+    radialBlur->render(t);
+
+    glWindow->beginOrtho(1, 1);
+    drawRings(t, spin);
+    drawPictures(beat);
     glWindow->endOrtho();
     glDisable(GL_BLEND);
 
     // White fades at the ends of the scene, faint flashes on the other beats.
     float alpha;
-    if (row <= 16 && order == 5)
-        alpha = (16 - row) / 16.0f;
-    else if (row >= 112 && order == 6)
-        alpha = (row % 16) / 16.0f;
+    if (whiteFade(order, row, 5, 6, alpha))
+        flashWhite(alpha, t);
     else if (beat)
-        alpha = 0.15f;
-    else
-        return;
-    glDisable(GL_DEPTH_TEST);
-    fader->setColor(1, 1, 1, alpha);
-    fader->render(t);
-    glEnable(GL_DEPTH_TEST);
+        flashWhite(0.15f, t);
 }

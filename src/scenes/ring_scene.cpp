@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "render/fader.h"
+#include "render/quads.h"
 #include "render/radial_blur.h"
 #include "render/texture.h"
 #include "shell/glwindow.h"
@@ -92,29 +93,9 @@ static void face(GLenum mode, const Vector4& a, const Vector4& b, const Vector4&
     glEnd();
 }
 
-static void flash(float alpha, float time)
+// Row 0 (and anything past 127) keeps the eye where the last frame left it.
+static void moveEye(int row, float t)
 {
-    glDisable(GL_DEPTH_TEST);
-    fader->setColor(1, 1, 1, alpha);
-    fader->render(time);
-    glEnable(GL_DEPTH_TEST);
-}
-
-void RingScene::render(float t)
-{
-    const float w = static_cast<float>(glWindow->width());
-    const float hgt = static_cast<float>(glWindow->height());
-    const bool beat = row % 8 == 0;
-
-    // The ring goes only into the blur capture.
-    time = t;
-    radialBlur->beginCapture();
-    glClearColor(0.8f, 0.1f, 0.8f, 0);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-
-    // Row 0 (and anything past 127) keeps the eye where the last frame left it.
     const float d = 1.5f * std::cos(t / 2) + 2;
     const float e = 1.5f * std::sin(t / 2) + 2;
     if (row >= 1 && row <= 31)
@@ -125,22 +106,21 @@ void RingScene::render(float t)
         camera.setEye(d, 0, e);
     else if (row >= 96 && row <= 127)
         camera.setEye(d, e, d);
-    camera.apply();
+}
 
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glRotatef(10 * t, 12, 12, 0);
-    glLineWidth(1);
-
-    // The first beat row drives ringPulse negative, where it stays: f3 jumps to -12.6 for good.
+// The first beat row drives ringPulse negative, where it stays: f3 jumps to -12.6 for good.
+static float thirdFrequency(bool beat)
+{
     if (beat || ringPulse > 0) {
         const float x = beat ? 4.0f : ringPulse;
         ringPulse = x - 1.1f * x * x;
     }
-    const float f3 = ringPulse + 1;
+    return ringPulse + 1;
+}
 
-    // Neighbouring sections lie 22.5 radians apart, which scatters them round the ring.
+// Neighbouring sections lie 22.5 radians apart, which scatters them round the ring.
+static void placeSections(Vector4 (&sections)[16][4], float t, float f3)
+{
     for (int k = 0; k < 16; ++k) {
         const float theta = 22.5f * k;
         const float h = std::sin(theta + t);
@@ -152,7 +132,11 @@ void RingScene::render(float t)
         sections[k][2] = {g - 1, outerRadius * h, outerRadius * s4, 0};
         sections[k][3] = {g - 1, innerRadius * h, innerRadius * s4, 0};
     }
+}
 
+// Each band between two sections: four translucent white faces, then their black outlines.
+static void drawBands(const Vector4 (&sections)[16][4], float t)
+{
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     const float alpha = 0.2f * std::sin(t / 2) + 0.6f;
@@ -170,8 +154,31 @@ void RingScene::render(float t)
         face(GL_LINE_LOOP, a[0], b[0], b[1], a[1], true);
         face(GL_LINE_LOOP, a[3], b[3], b[2], a[2], true);
     }
-
     glDisable(GL_BLEND);
+}
+
+// The ring goes only into the blur capture.
+static void captureRing(Vector4 (&sections)[16][4], int row, float t, bool beat)
+{
+    const float w = static_cast<float>(glWindow->width());
+    const float hgt = static_cast<float>(glWindow->height());
+
+    radialBlur->beginCapture();
+    glClearColor(0.8f, 0.1f, 0.8f, 0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    moveEye(row, t);
+    camera.apply();
+
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glRotatef(10 * t, 12, 12, 0);
+    glLineWidth(1);
+    placeSections(sections, t, thirdFrequency(beat));
+    drawBands(sections, t);
+
     glColor3f(1, 1, 0);
     glBegin(GL_LINE_LOOP);
     glVertex3f(0, 0, 0);
@@ -184,7 +191,10 @@ void RingScene::render(float t)
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
     radialBlur->endCapture();
+}
 
+static void drawBackground()
+{
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
     glLoadIdentity();
@@ -197,31 +207,21 @@ void RingScene::render(float t)
     glEnable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 0.5f);
     glBindTexture(GL_TEXTURE_2D, background.id);
-    glBegin(GL_QUADS);
-    glNormal3f(0, 0, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(0, 0, 40);
-    glTexCoord2f(1, 0);
-    glVertex3f(0.5f, 0, 40);
-    glTexCoord2f(1, 1);
-    glVertex3f(0.5f, 0.5f, 40);
-    glTexCoord2f(0, 1);
-    glVertex3f(0, 0.5f, 40);
-    glEnd();
+    texturedQuad(0, 0, 0.5f, 0.5f, 40);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glWindow->endOrtho();
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
+}
 
-    glClear(GL_DEPTH_BUFFER_BIT);
-    radialBlur->render(time);
-
+// The logo slides along x and is lifted on the beat.
+static void drawLogo(float x, bool beat)
+{
     if (beat)
         logoPulse = 1;
     if (logoPulse > 0)
         logoPulse = logoPulse - 0.9f * logoPulse * logoPulse;
-    const float x = ringSlideX(row);
     const float p = logoPulse;
 
     glWindow->beginOrtho(3, 1);
@@ -235,42 +235,53 @@ void RingScene::render(float t)
     glBindTexture(GL_TEXTURE_2D, logo.id);
     glEnable(GL_TEXTURE_2D);
     glColor4f(1, 1, 1, 1);
-    glBegin(GL_QUADS);
-    glNormal3f(0, 0, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(-1, p, 40);
-    glTexCoord2f(1, 0);
-    glVertex3f(1, p, 40);
-    glTexCoord2f(1, 1);
-    glVertex3f(1, p + 0.5f, 40);
-    glTexCoord2f(0, 1);
-    glVertex3f(-1, p + 0.5f, 40);
-    glEnd();
+    texturedQuad(-1, p, 1, p + 0.5f, 40);
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     glDisable(GL_BLEND);
     glDisable(GL_TEXTURE_2D);
     glWindow->endOrtho();
+}
 
-    // The smoke is born where the logo is and steps once per frame.
+// The smoke is born where the logo is and steps once per frame.
+static void drawSmoke(RingScene& scene, float x)
+{
     glWindow->beginOrtho(640, 480);
-    emitterOrigin.x = 320 * x;
-    emitter.setOrigin(emitterOrigin);
-    particleSystem.update(platform::tickCount());
+    scene.emitterOrigin.x = 320 * x;
+    scene.emitter.setOrigin(scene.emitterOrigin);
+    scene.particleSystem.update(platform::tickCount());
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, smoke.id);
-    particleSystem.draw();
+    scene.particleSystem.draw();
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_DEPTH_TEST);
     glWindow->endOrtho();
+}
 
-    // The strobe of the last rows comes on top of their fade.
-    if (order == 7 && row <= 16)
-        flash((16 - row) / 16.0f, time);
-    else if (order == 14 && row >= 112)
-        flash((row % 16) / 16.0f, time);
+// White fades at the ends of the scene, faint flashes on the other beats; the strobe of the last
+// rows comes on top of their fade.
+static void drawFlashes(int order, int row, bool beat, float time)
+{
+    float alpha;
+    if (whiteFade(order, row, 7, 14, alpha))
+        flashWhite(alpha, time);
     else if (beat)
-        flash(0.15f, time);
+        flashWhite(0.15f, time);
     if (order == 14 && row >= 112 && row % 2 == 0)
-        flash(1, time);
+        flashWhite(1, time);
+}
+
+void RingScene::render(float t)
+{
+    const bool beat = row % 8 == 0;
+    time = t;
+
+    captureRing(sections, row, t, beat);
+    drawBackground();
+    glClear(GL_DEPTH_BUFFER_BIT);
+    radialBlur->render(time);
+    const float x = ringSlideX(row);
+    drawLogo(x, beat);
+    drawSmoke(*this, x);
+    drawFlashes(order, row, beat, time);
 }

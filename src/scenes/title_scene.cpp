@@ -3,6 +3,7 @@
 #include "scenes/title_scene.h"
 
 #include "render/fader.h"
+#include "render/quads.h"
 #include "render/texture.h"
 #include "shell/glwindow.h"
 
@@ -36,40 +37,28 @@ void TitleScene::enter()
 
 void TitleScene::unload() {}
 
-void TitleScene::render(float)
-{
+// Background and caption of orders 0 to 4; the title fills both in order 4 and in any other.
+struct OrderPictures {
     const Texture* background;
     const Texture* caption;
-    switch (order) {
-    case 0:
-        background = &pictureNot;
-        caption = &textGroup;
-        break;
-    case 1:
-        background = &pictureNot;
-        caption = &textPresents;
-        break;
-    case 2:
-        background = &pictureSupernena;
-        caption = &textDemo;
-        break;
-    case 3:
-        background = &pictureSupernena;
-        caption = &textCalled;
-        break;
-    default:
-        background = &textTitle;
-        caption = &textTitle;
-        break;
-    }
+};
+static const OrderPictures orderPictures[] = {
+    {&pictureNot, &textGroup},
+    {&pictureNot, &textPresents},
+    {&pictureSupernena, &textDemo},
+    {&pictureSupernena, &textCalled},
+    {&textTitle, &textTitle},
+};
 
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glWindow->beginOrtho(2, 2);
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+static const OrderPictures& picturesFor(int order)
+{
+    const int last = sizeof orderPictures / sizeof orderPictures[0] - 1;
+    return orderPictures[order >= 0 && order < last ? order : last];
+}
 
+// The background slides one way in even orders and the other in odd ones, fading in and out.
+static void drawBackground(const Texture& background, int order, int row)
+{
     float backgroundAlpha = row < 64 ? row / 64.0f : 1 - (row % 64) / 64.0f;
     glColor4f(1, 1, 1, backgroundAlpha);
 
@@ -77,20 +66,13 @@ void TitleScene::render(float)
     if (order % 2 == 0)
         b = -b;
 
-    glBindTexture(GL_TEXTURE_2D, background->id);
-    glBegin(GL_QUADS);
-    glNormal3f(0, 0, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(b - 3, -1.5f, 0.12f);
-    glTexCoord2f(1, 0);
-    glVertex3f(b + 3, -1.5f, 0.12f);
-    glTexCoord2f(1, 1);
-    glVertex3f(b + 3, 1.5f, 0.12f);
-    glTexCoord2f(0, 1);
-    glVertex3f(b - 3, 1.5f, 0.12f);
-    glEnd();
+    glBindTexture(GL_TEXTURE_2D, background.id);
+    texturedQuad(b - 3, -1.5f, b + 3, 1.5f, 0.12f);
+}
 
-    glBindTexture(GL_TEXTURE_2D, caption->id);
+static void drawCaption(const Texture& caption, int row)
+{
+    glBindTexture(GL_TEXTURE_2D, caption.id);
     float captionAlpha;
     if (row < 32)
         captionAlpha = row / 32.0f;
@@ -99,29 +81,28 @@ void TitleScene::render(float)
     else
         captionAlpha = (32 - row % 32) / 32.0f;
     glColor4f(1, 1, 1, captionAlpha);
+    texturedQuad(-1.2f, -0.85f, 1.2f, 0.85f, 0.12f);
+}
 
-    glBegin(GL_QUADS);
-    glNormal3f(0, 0, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(-1.2f, -0.85f, 0.12f);
-    glTexCoord2f(1, 0);
-    glVertex3f(1.2f, -0.85f, 0.12f);
-    glTexCoord2f(1, 1);
-    glVertex3f(1.2f, 0.85f, 0.12f);
-    glTexCoord2f(0, 1);
-    glVertex3f(-1.2f, 0.85f, 0.12f);
-    glEnd();
+void TitleScene::render(float)
+{
+    const OrderPictures& pictures = picturesFor(order);
 
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glWindow->beginOrtho(2, 2);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    drawBackground(*pictures.background, order, row);
+    drawCaption(*pictures.caption, row);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glWindow->endOrtho();
 
+    // Every order fades from and to white.
     float fade;
-    if (row <= 16)
-        fade = (16 - row) / 16.0f;
-    else if (row >= 112)
-        fade = (row % 16) / 16.0f;
-    else
+    if (!whiteFade(order, row, order, order, fade))
         return;
     fader->setColor(1, 1, 1, fade);
     fader->render(0);  // the fader ignores its time

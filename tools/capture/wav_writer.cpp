@@ -44,8 +44,8 @@ bool WavWriter::open(const std::string& path)
         return false;
     unsigned char header[headerBytes] = {};
     fillHeader(header, 44100, 0);
-    failed = std::fwrite(header, 1, headerBytes, file) != headerBytes;
-    return !failed;
+    failedWrite = std::fwrite(header, 1, headerBytes, file) != headerBytes;
+    return !failedWrite;
 }
 
 void WavWriter::write(const int16_t* stereo, uint32_t frames, uint32_t frameRate)
@@ -62,7 +62,7 @@ void WavWriter::write(const int16_t* stereo, uint32_t frames, uint32_t frameRate
         for (uint32_t k = 0; k < n * 2; ++k)
             put16(buffer + 2 * k, static_cast<uint16_t>(stereo[done * 2 + k]));
         if (std::fwrite(buffer, 4, n, file) != n)
-            failed = true;
+            failedWrite = true;
         done += n;
     }
     dataBytes += static_cast<uint64_t>(frames) * 4;
@@ -73,13 +73,13 @@ bool WavWriter::finish()
     if (!file)
         return false;
     if (dataBytes > 0xffffffffu - 36)
-        failed = true;  // beyond what a WAV header can say
+        failedWrite = true;  // beyond what a WAV header can say
     unsigned char header[headerBytes] = {};
     fillHeader(header, rate ? rate : 44100, static_cast<uint32_t>(dataBytes));
     if (std::fseek(file, 0, SEEK_SET) != 0 || std::fwrite(header, 1, headerBytes, file) != headerBytes)
-        failed = true;
+        failedWrite = true;
     if (std::fclose(file) != 0)
-        failed = true;
+        failedWrite = true;
     file = nullptr;
-    return !failed;
+    return !failedWrite;
 }

@@ -12,10 +12,11 @@ public:
     void write(const int16_t* stereo, uint32_t frames, uint32_t rate);
     // Fixes the header and closes; false when anything failed along the way.
     bool finish();
+    bool failed() const { return failedWrite; }
 
 private:
     FILE* file = nullptr;
     uint32_t rate = 0;
     uint64_t dataBytes = 0;
-    bool failed = false;
+    bool failedWrite = false;
 };

@@ -1,4 +1,4 @@
-// Float raster for the forge's pictures: masks, an RGBA canvas, noise and a fixed-seed generator.
+// Float raster for the forge's pictures: masks, an RGBA canvas and noise.
 #include "canvas.h"
 
 #include <algorithm>
@@ -18,16 +18,6 @@ Rgba mix(const Rgba& a, const Rgba& b, float t)
 {
     return {mix(a.r, b.r, t), mix(a.g, b.g, t), mix(a.b, b.b, t), mix(a.a, b.a, t)};
 }
-
-uint32_t Rng::next()
-{
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    return state;
-}
-
-float Rng::uniform() { return float(next() >> 8) * (1.0f / 16777216.0f); }
 
 namespace {
 

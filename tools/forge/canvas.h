@@ -1,4 +1,4 @@
-// Float raster for the forge's pictures: masks, an RGBA canvas, noise and a fixed-seed generator.
+// Float raster for the forge's pictures: masks, an RGBA canvas and noise.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -14,16 +14,6 @@ float clamp01(float x);
 float mix(float a, float b, float t);
 float smoothstep(float edge0, float edge1, float x);
 Rgba mix(const Rgba& a, const Rgba& b, float t);
-
-// Small deterministic generator (xorshift32); the forge never uses the C library's rand.
-class Rng {
-public:
-    explicit Rng(uint32_t seed) : state(seed ? seed : 1u) {}
-    uint32_t next();
-    float uniform();  // [0, 1)
-private:
-    uint32_t state;
-};
 
 // Smooth value noise in [0, 1] on an integer lattice; period > 0 makes it wrap every period cells.
 float valueNoise(float x, float y, uint32_t seed, int period = 0);

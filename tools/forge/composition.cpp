@@ -21,8 +21,8 @@ enum Instrument : uint8_t {
     inBass, inPad, inLead, inPluck
 };
 
-constexpr int kRowsPerBeat = 8;
-constexpr int kRowsPerBar = 32;
+constexpr int rowsPerBeat = 8;
+constexpr int rowsPerBar = 32;
 
 struct Chord {
     uint8_t bass;
@@ -31,29 +31,29 @@ struct Chord {
 };
 
 // Voicings kept close so the pad moves by steps.
-const Chord kAm = {45, {57, 60, 64}, {69, 72, 76, 81}};
-const Chord kF = {41, {57, 60, 65}, {65, 69, 72, 77}};
-const Chord kC = {48, {55, 60, 64}, {67, 72, 76, 79}};
-const Chord kG = {43, {55, 59, 62}, {67, 71, 74, 79}};
-const Chord kEm = {40, {55, 59, 64}, {64, 67, 71, 76}};
-const Chord kDm = {38, {57, 62, 65}, {62, 65, 69, 74}};
-const Chord kE = {40, {56, 59, 64}, {64, 68, 71, 76}};
+const Chord chordAm = {45, {57, 60, 64}, {69, 72, 76, 81}};
+const Chord chordF = {41, {57, 60, 65}, {65, 69, 72, 77}};
+const Chord chordC = {48, {55, 60, 64}, {67, 72, 76, 79}};
+const Chord chordG = {43, {55, 59, 62}, {67, 71, 74, 79}};
+const Chord chordEm = {40, {55, 59, 64}, {64, 67, 71, 76}};
+const Chord chordDm = {38, {57, 62, 65}, {62, 65, 69, 74}};
+const Chord chordE = {40, {56, 59, 64}, {64, 68, 71, 76}};
 
 struct Progression {
     const Chord* bars[4];
 };
-const Progression kMain = {{&kAm, &kF, &kC, &kG}}; // i VI III VII
-const Progression kLift = {{&kF, &kG, &kEm, &kAm}}; // VI VII v i
-const Progression kBreak = {{&kDm, &kAm, &kF, &kE}}; // iv i VI V, the major V pulling home
+const Progression homeChords = {{&chordAm, &chordF, &chordC, &chordG}}; // i VI III VII
+const Progression liftChords = {{&chordF, &chordG, &chordEm, &chordAm}}; // VI VII v i
+const Progression breakChords = {{&chordDm, &chordAm, &chordF, &chordE}}; // iv i VI V, the major V pulling home
 
 // Melodies, one order each: note name and octave, colon, length in sixteenths (two rows); r = rest.
-const char* const kThemeA = "A4:3 C5:3 E5:2 D5:4 C5:2 B4:2 | C5:6 A4:2 F4:4 A4:2 C5:2 | "
+const char* const themeA = "A4:3 C5:3 E5:2 D5:4 C5:2 B4:2 | C5:6 A4:2 F4:4 A4:2 C5:2 | "
                             "E5:3 G5:3 E5:2 D5:4 C5:2 D5:2 | B4:6 G4:2 D5:6 r:2";
-const char* const kThemeAnswer = "A4:3 C5:3 E5:2 A5:4 G5:2 E5:2 | F5:6 E5:2 C5:4 A4:2 C5:2 | "
+const char* const themeAnswer = "A4:3 C5:3 E5:2 A5:4 G5:2 E5:2 | F5:6 E5:2 C5:4 A4:2 C5:2 | "
                                  "G5:3 E5:3 C5:2 E5:4 D5:2 C5:2 | D5:4 B4:2 G4:2 A4:2 B4:2 D5:2 E5:2";
-const char* const kThemeB = "A5:4 G5:2 F5:2 E5:4 C5:4 | D5:4 E5:2 G5:2 B5:4 A5:2 G5:2 | "
+const char* const themeB = "A5:4 G5:2 F5:2 E5:4 C5:4 | D5:4 E5:2 G5:2 B5:4 A5:2 G5:2 | "
                             "E5:6 G5:2 B5:6 A5:2 | A5:8 E5:4 C6:2 B5:2";
-const char* const kThemeOutro = "E5:8 C5:8 | A4:8 C5:4 A4:4 | G4:8 E4:4 G4:4 | B4:8 D5:6 r:2";
+const char* const themeOutro = "E5:8 C5:8 | A4:8 C5:4 A4:4 | G4:8 E4:4 G4:4 | B4:8 D5:6 r:2";
 
 enum class Fill { Riser, SnareRoll, Toms, Build };
 
@@ -72,128 +72,60 @@ struct Plan {
     Fill fill;
 };
 
-// The timeline, order by order.
-Plan planFor(int order)
-{
-    const char* themes[2] = {kThemeA, kThemeAnswer};
-    Plan p{&kMain, 0, false, 0, false, 0, 36, nullptr, false, 0, 0, Fill::Riser};
-    if (order <= 4) { // intro under the titles: pad and plucks, the beat held back
-        p.arp = order == 0 ? 1 : (order == 4 ? 3 : 2);
-        p.arpVolume = 30 + 4 * order;
-        p.bass = order >= 2 ? 1 : 0;
-        p.hats = order >= 3 ? 1 : 0;
-        p.fill = order == 4 ? Fill::Build : Fill::Riser;
-    } else if (order <= 6) { // the drums come in
-        p.kick = 2;
-        p.hats = order == 5 ? 1 : 2;
-        p.clap = order == 6;
-        p.bass = order == 5 ? 1 : 2;
-        p.pad = 28;
-        p.arp = 2;
-        p.arpVolume = 30;
-        p.fill = order == 5 ? Fill::SnareRoll : Fill::Toms;
-    } else if (order <= 14) { // full groove and the main theme
-        p.kick = 2;
-        p.clap = true;
-        p.hats = 2;
-        p.openHats = true;
-        p.bass = order >= 11 ? 3 : 2;
-        p.pad = 22;
-        p.theme = themes[(order - 7) % 2];
-        p.doubled = order >= 13;
-        p.arp = 2;
-        p.arpVolume = 22;
-        const Fill fills[3] = {Fill::Riser, Fill::SnareRoll, Fill::Toms};
-        p.fill = order == 14 ? Fill::Riser : fills[(order - 7) % 3];
-    } else if (order == 15) { // breakdown
-        p.chords = &kLift;
-        p.pad = 40;
-        p.theme = kThemeB;
-        p.arp = 1;
-        p.arpVolume = 34;
-        p.bass = 1;
-    } else if (order == 16) { // build
-        p.chords = &kLift;
-        p.kick = 2;
-        p.pad = 30;
-        p.bass = 1;
-        p.hats = 1;
-        p.arp = 3;
-        p.arpVolume = 28;
-        p.fill = Fill::Build;
-    } else if (order <= 20) { // driving
-        p.chords = &kLift;
-        p.kick = 2;
-        p.clap = true;
-        p.hats = 2;
-        p.openHats = true;
-        p.bass = 3;
-        p.pad = 22;
-        p.theme = kThemeB;
-        p.doubled = order >= 19;
-        p.arp = 3;
-        p.arpVolume = 20;
-        const Fill fills[4] = {Fill::SnareRoll, Fill::Toms, Fill::SnareRoll, Fill::Riser};
-        p.fill = fills[order - 17];
-    } else if (order <= 22) { // break under the plasma
-        p.chords = &kBreak;
-        p.kick = 1;
-        p.pad = 36;
-        p.bass = 1;
-        p.hats = order == 22 ? 1 : 0;
-        p.arp = 2;
-        p.arpVolume = 34;
-        p.fill = order == 22 ? Fill::Build : Fill::Riser;
-    } else if (order <= 27) { // credits: the theme returns
-        p.kick = 2;
-        p.clap = true;
-        p.hats = 2;
-        p.openHats = order >= 24;
-        p.bass = 2;
-        p.pad = 22;
-        p.theme = themes[(order - 23) % 2];
-        p.arp = 2;
-        p.arpVolume = 22;
-        const Fill fills[5] = {Fill::Toms, Fill::Riser, Fill::SnareRoll, Fill::Toms, Fill::Riser};
-        p.fill = fills[order - 23];
-    } else if (order <= 31) { // rising
-        p.chords = &kLift;
-        p.kick = 2;
-        p.clap = true;
-        p.hats = 2;
-        p.openHats = true;
-        p.bass = 3;
-        p.pad = 24;
-        p.theme = kThemeB;
-        p.doubled = order >= 30;
-        p.arp = 3;
-        p.arpVolume = 20;
-        const Fill fills[4] = {Fill::SnareRoll, Fill::Toms, Fill::Riser, Fill::Build};
-        p.fill = fills[order - 28];
-    } else if (order <= 37) { // the peak: hats on every even row
-        p.kick = 2;
-        p.clap = true;
-        p.hats = 3;
-        p.openHats = true;
-        p.bass = 3;
-        p.pad = 24;
-        p.theme = themes[(order - 32) % 2];
-        p.doubled = true;
-        p.arp = 3;
-        p.arpVolume = 20;
-        const Fill fills[3] = {Fill::SnareRoll, Fill::Toms, Fill::Riser};
-        p.fill = order == 37 ? Fill::SnareRoll : fills[(order - 32) % 3];
-    } else { // 38 winds down
-        p.kick = 2;
-        p.hats = 1;
-        p.bass = 1;
-        p.pad = 32;
-        p.theme = kThemeOutro;
-        p.arp = 1;
-        p.arpVolume = 30;
-    }
-    return p;
-}
+// The timeline, order by order; the last order (the final hit) is written by hand.
+// chords, kick, clap, hats, openHats, bass, pad, theme, doubled, arp, arpVolume, fill
+const Plan plans[soundtrackOrders - 1] = {
+    // intro under the titles: pad and plucks, the beat held back
+    {&homeChords,  0, false, 0, false, 0, 36, nullptr,     false, 1, 30, Fill::Riser},     // 0
+    {&homeChords,  0, false, 0, false, 0, 36, nullptr,     false, 2, 34, Fill::Riser},     // 1
+    {&homeChords,  0, false, 0, false, 1, 36, nullptr,     false, 2, 38, Fill::Riser},     // 2
+    {&homeChords,  0, false, 1, false, 1, 36, nullptr,     false, 2, 42, Fill::Riser},     // 3
+    {&homeChords,  0, false, 1, false, 1, 36, nullptr,     false, 3, 46, Fill::Build},     // 4
+    // the drums come in
+    {&homeChords,  2, false, 1, false, 1, 28, nullptr,     false, 2, 30, Fill::SnareRoll}, // 5
+    {&homeChords,  2, true,  2, false, 2, 28, nullptr,     false, 2, 30, Fill::Toms},      // 6
+    // full groove and the main theme
+    {&homeChords,  2, true,  2, true,  2, 22, themeA,      false, 2, 22, Fill::Riser},     // 7
+    {&homeChords,  2, true,  2, true,  2, 22, themeAnswer, false, 2, 22, Fill::SnareRoll}, // 8
+    {&homeChords,  2, true,  2, true,  2, 22, themeA,      false, 2, 22, Fill::Toms},      // 9
+    {&homeChords,  2, true,  2, true,  2, 22, themeAnswer, false, 2, 22, Fill::Riser},     // 10
+    {&homeChords,  2, true,  2, true,  3, 22, themeA,      false, 2, 22, Fill::SnareRoll}, // 11
+    {&homeChords,  2, true,  2, true,  3, 22, themeAnswer, false, 2, 22, Fill::Toms},      // 12
+    {&homeChords,  2, true,  2, true,  3, 22, themeA,      true,  2, 22, Fill::Riser},     // 13
+    {&homeChords,  2, true,  2, true,  3, 22, themeAnswer, true,  2, 22, Fill::Riser},     // 14
+    // breakdown
+    {&liftChords,  0, false, 0, false, 1, 40, themeB,      false, 1, 34, Fill::Riser},     // 15
+    // build
+    {&liftChords,  2, false, 1, false, 1, 30, nullptr,     false, 3, 28, Fill::Build},     // 16
+    // driving
+    {&liftChords,  2, true,  2, true,  3, 22, themeB,      false, 3, 20, Fill::SnareRoll}, // 17
+    {&liftChords,  2, true,  2, true,  3, 22, themeB,      false, 3, 20, Fill::Toms},      // 18
+    {&liftChords,  2, true,  2, true,  3, 22, themeB,      true,  3, 20, Fill::SnareRoll}, // 19
+    {&liftChords,  2, true,  2, true,  3, 22, themeB,      true,  3, 20, Fill::Riser},     // 20
+    // break under the plasma
+    {&breakChords, 1, false, 0, false, 1, 36, nullptr,     false, 2, 34, Fill::Riser},     // 21
+    {&breakChords, 1, false, 1, false, 1, 36, nullptr,     false, 2, 34, Fill::Build},     // 22
+    // credits: the theme returns
+    {&homeChords,  2, true,  2, false, 2, 22, themeA,      false, 2, 22, Fill::Toms},      // 23
+    {&homeChords,  2, true,  2, true,  2, 22, themeAnswer, false, 2, 22, Fill::Riser},     // 24
+    {&homeChords,  2, true,  2, true,  2, 22, themeA,      false, 2, 22, Fill::SnareRoll}, // 25
+    {&homeChords,  2, true,  2, true,  2, 22, themeAnswer, false, 2, 22, Fill::Toms},      // 26
+    {&homeChords,  2, true,  2, true,  2, 22, themeA,      false, 2, 22, Fill::Riser},     // 27
+    // rising
+    {&liftChords,  2, true,  2, true,  3, 24, themeB,      false, 3, 20, Fill::SnareRoll}, // 28
+    {&liftChords,  2, true,  2, true,  3, 24, themeB,      false, 3, 20, Fill::Toms},      // 29
+    {&liftChords,  2, true,  2, true,  3, 24, themeB,      true,  3, 20, Fill::Riser},     // 30
+    {&liftChords,  2, true,  2, true,  3, 24, themeB,      true,  3, 20, Fill::Build},     // 31
+    // the peak: hats on every even row
+    {&homeChords,  2, true,  3, true,  3, 24, themeA,      true,  3, 20, Fill::SnareRoll}, // 32
+    {&homeChords,  2, true,  3, true,  3, 24, themeAnswer, true,  3, 20, Fill::Toms},      // 33
+    {&homeChords,  2, true,  3, true,  3, 24, themeA,      true,  3, 20, Fill::Riser},     // 34
+    {&homeChords,  2, true,  3, true,  3, 24, themeAnswer, true,  3, 20, Fill::SnareRoll}, // 35
+    {&homeChords,  2, true,  3, true,  3, 24, themeA,      true,  3, 20, Fill::Toms},      // 36
+    {&homeChords,  2, true,  3, true,  3, 24, themeAnswer, true,  3, 20, Fill::SnareRoll}, // 37
+    // winding down
+    {&homeChords,  2, false, 1, false, 1, 32, themeOutro,  false, 1, 30, Fill::Riser},     // 38
+};
 
 void put(Pattern& pattern, int row, int channel, uint8_t note, uint8_t instrument, int volume)
 {
@@ -210,8 +142,8 @@ void off(Pattern& pattern, int row, int channel)
     if (row < 0 || row >= pattern.rows)
         return;
     Cell& cell = pattern.at(row, channel);
-    if (cell.note == it::kNoteNone)
-        cell.note = it::kNoteOff;
+    if (cell.note == it::noteNone)
+        cell.note = it::noteOff;
 }
 
 int noteNumber(const std::string& name)
@@ -248,18 +180,18 @@ void writeTheme(Pattern& pattern, const char* theme, int channel, int shift, int
             sounding = false;
         } else {
             // Notes on a beat are leant on a little.
-            put(pattern, row, channel, uint8_t(noteNumber(name) + shift), inLead, volume + (row % kRowsPerBeat == 0 ? 4 : 0));
+            put(pattern, row, channel, uint8_t(noteNumber(name) + shift), inLead, volume + (row % rowsPerBeat == 0 ? 4 : 0));
             sounding = true;
         }
         row += rows;
     }
 }
 
-void writeDrums(Pattern& pattern, const Plan& plan, synth::Random& random)
+void writeDrums(Pattern& pattern, const Plan& plan, Random& random)
 {
-    for (int beat = 0; beat < kSoundtrackRows / kRowsPerBeat; ++beat) {
-        int row = beat * kRowsPerBeat;
-        if (plan.kick == 2 || (plan.kick == 1 && row % kRowsPerBar == 0))
+    for (int beat = 0; beat < soundtrackRows / rowsPerBeat; ++beat) {
+        int row = beat * rowsPerBeat;
+        if (plan.kick == 2 || (plan.kick == 1 && row % rowsPerBar == 0))
             put(pattern, row, chKick, 60, inKick, 64);
         if (plan.clap && beat % 2 == 1)
             put(pattern, row, chClap, 60, inClap, 62);
@@ -291,7 +223,7 @@ void writeHarmony(Pattern& pattern, const Plan& plan)
     static const int quarters[4] = {0, 2, 1, 3};
     for (int bar = 0; bar < 4; ++bar) {
         const Chord& chord = *plan.chords->bars[bar];
-        int base = bar * kRowsPerBar;
+        int base = bar * rowsPerBar;
         if (plan.pad > 0)
             for (int voice = 0; voice < 3; ++voice)
                 put(pattern, base, chPad0 + voice, chord.pad[voice], inPad, plan.pad);
@@ -302,13 +234,13 @@ void writeHarmony(Pattern& pattern, const Plan& plan)
         case 2:
             for (int beat = 0; beat < 4; ++beat) {
                 bool lift = bar == 3 && beat == 3;
-                put(pattern, base + beat * kRowsPerBeat + 4, chBass, uint8_t(chord.bass + (lift ? 12 : 0)), inBass, 52);
-                off(pattern, base + beat * kRowsPerBeat + 7, chBass);
+                put(pattern, base + beat * rowsPerBeat + 4, chBass, uint8_t(chord.bass + (lift ? 12 : 0)), inBass, 52);
+                off(pattern, base + beat * rowsPerBeat + 7, chBass);
             }
             break;
         case 3:
             for (int beat = 0; beat < 4; ++beat) {
-                int row = base + beat * kRowsPerBeat;
+                int row = base + beat * rowsPerBeat;
                 put(pattern, row + 2, chBass, chord.bass, inBass, 40);
                 put(pattern, row + 4, chBass, chord.bass, inBass, 54);
                 put(pattern, row + 6, chBass, uint8_t(chord.bass + (beat == 3 ? 12 : 0)), inBass, 44);
@@ -317,7 +249,7 @@ void writeHarmony(Pattern& pattern, const Plan& plan)
         default:
             break;
         }
-        for (int row = 0; row < kRowsPerBar && plan.arp > 0; ++row) {
+        for (int row = 0; row < rowsPerBar && plan.arp > 0; ++row) {
             int tone = -1;
             if (plan.arp == 1 && row % 8 == 0)
                 tone = quarters[row / 8];
@@ -366,29 +298,29 @@ void writeImpact(Pattern& pattern, const Plan& plan, int order)
         put(pattern, 0, chBoom, 60, inBoom, order == 0 ? 40 : 52);
 }
 
-Pattern composeOrder(int order, synth::Random& random)
+Pattern composeOrder(int order, Random& random)
 {
-    Pattern pattern(kSoundtrackRows, kSoundtrackChannels);
-    if (order == kSoundtrackOrders - 1) {
+    Pattern pattern(soundtrackRows, soundtrackChannels);
+    if (order == soundtrackOrders - 1) {
         // The last hit, then everything dies away: echoes of the tonic on the beats, the pad released.
         put(pattern, 0, chCrash, 60, inCrash, 60);
         put(pattern, 0, chBoom, 60, inBoom, 60);
         put(pattern, 0, chKick, 60, inKick, 64);
-        put(pattern, 0, chBass, kAm.bass, inBass, 50);
+        put(pattern, 0, chBass, chordAm.bass, inBass, 50);
         off(pattern, 32, chBass);
         for (int voice = 0; voice < 3; ++voice) {
-            put(pattern, 0, chPad0 + voice, kAm.pad[voice], inPad, 44);
+            put(pattern, 0, chPad0 + voice, chordAm.pad[voice], inPad, 44);
             off(pattern, 64, chPad0 + voice);
         }
         put(pattern, 0, chLead, 69, inLead, 44);
         off(pattern, 24, chLead);
         off(pattern, 0, chLeadHigh);
         double echo = 44;
-        for (int row = 0; row < kSoundtrackRows; row += kRowsPerBeat, echo *= 0.8)
-            put(pattern, row, chArp, kAm.arp[(row / 8) % 4], inPluck, int(echo + 0.5) + 1);
+        for (int row = 0; row < soundtrackRows; row += rowsPerBeat, echo *= 0.8)
+            put(pattern, row, chArp, chordAm.arp[(row / 8) % 4], inPluck, int(echo + 0.5) + 1);
         return pattern;
     }
-    Plan plan = planFor(order);
+    const Plan& plan = plans[order];
     writeDrums(pattern, plan, random);
     writeHarmony(pattern, plan);
     if (plan.theme) {
@@ -409,7 +341,7 @@ Pattern composeOrder(int order, synth::Random& random)
     writeFill(pattern, plan.fill, order <= 4 ? 36 : 44);
     writeImpact(pattern, plan, order);
     if (order == 38) // the groove thins out towards the last hit
-        for (int row = 0; row < kSoundtrackRows; row += kRowsPerBeat)
+        for (int row = 0; row < soundtrackRows; row += rowsPerBeat)
             pattern.at(row, chKick).volume = uint8_t(64 - row / 4);
     return pattern;
 }
@@ -467,12 +399,12 @@ it::Module composeSoundtrack()
     addInstrument(module, synth::lead(), 2, 48, 84, envelope({{0, 0}, {64, 1}, {48, 10}, {0, 22}}, 2));
     addInstrument(module, synth::pluck(), 3, 40, 128);
 
-    const uint8_t pans[kSoundtrackChannels] = {32, 30, 28, 40, 24, 34, 32, 32, 14, 32, 50, 30, 38, 46, 32};
-    for (int channel = 0; channel < kSoundtrackChannels; ++channel)
+    const uint8_t pans[soundtrackChannels] = {32, 30, 28, 40, 24, 34, 32, 32, 14, 32, 50, 30, 38, 46, 32};
+    for (int channel = 0; channel < soundtrackChannels; ++channel)
         module.channelPan[channel] = pans[channel];
 
-    synth::Random random(2024);
-    for (int order = 0; order < kSoundtrackOrders; ++order) {
+    Random random(2024);
+    for (int order = 0; order < soundtrackOrders; ++order) {
         module.patterns.push_back(composeOrder(order, random));
         module.orders.push_back(uint8_t(order));
     }

@@ -4,13 +4,13 @@
 
 namespace forge {
 
-constexpr int kSoundtrackOrders = 40;
-constexpr int kSoundtrackRows = 128;
+constexpr int soundtrackOrders = 40;
+constexpr int soundtrackRows = 128;
 
 // Channels of the soundtrack's patterns.
 enum SoundtrackChannel {
     chKick, chClap, chSnare, chHat, chOpenHat, chCrash, chBoom, chBass, chPad0, chPad1, chPad2,
-    chLead, chLeadHigh, chArp, chRiser, kSoundtrackChannels
+    chLead, chLeadHigh, chArp, chRiser, soundtrackChannels
 };
 
 // The whole module: instruments synthesised, every order composed.

@@ -2,7 +2,6 @@
 // packed patterns and sample data back to back, with nothing after the last block.
 #include "it_writer.h"
 
-#include <cstdio>
 
 namespace forge::it {
 
@@ -136,11 +135,11 @@ void writePattern(Bytes& out, const Pattern& pattern)
                 continue;
             // Always a fresh mask and no "last value" bits: the safest form for both players.
             uint8_t mask = 0;
-            if (cell.note != kNoteNone)
+            if (cell.note != noteNone)
                 mask |= 0x01;
             if (cell.instrument != 0)
                 mask |= 0x02;
-            if (cell.volume != kVolumeNone)
+            if (cell.volume != volumeNone)
                 mask |= 0x04;
             if (cell.command != 0)
                 mask |= 0x08;
@@ -190,7 +189,7 @@ std::string validate(const Module& module)
         if (pattern.cells.size() != size_t(pattern.rows) * size_t(pattern.channels))
             return "pattern: cell count does not match rows and channels";
         for (const Cell& cell : pattern.cells) {
-            if (cell.note >= 120 && cell.note < 254 && cell.note != kNoteNone)
+            if (cell.note >= 120 && cell.note < 254 && cell.note != noteNone)
                 return "cell: note fade values are not written";
             if (cell.instrument > (module.instruments.empty() ? module.samples.size() : module.instruments.size()))
                 return "cell: instrument out of range";
@@ -262,7 +261,7 @@ std::vector<uint8_t> serialise(const Module& module)
         out.u8(module.channelVolume[i]);
     for (uint8_t order : module.orders)
         out.u8(order);
-    out.u8(kOrderEnd);
+    out.u8(orderEnd);
 
     const size_t pointers = out.data.size();
     out.zeros(4 * (module.instruments.size() + module.samples.size() + module.patterns.size()));
@@ -291,18 +290,6 @@ std::vector<uint8_t> serialise(const Module& module)
             out.u16(uint16_t(frame));
     }
     return out.data;
-}
-
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    if (bytes.empty())
-        return false;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    ok = std::fclose(file) == 0 && ok;
-    return ok;
 }
 
 } // namespace forge::it

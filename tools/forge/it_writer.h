@@ -8,22 +8,22 @@
 namespace forge::it {
 
 // Note values of a cell; 0..119 are C-0..B-9 with 60 = C-5.
-constexpr uint8_t kNoteNone = 253; // never written: means "no note" in the model only
-constexpr uint8_t kNoteCut = 254;
-constexpr uint8_t kNoteOff = 255;
-constexpr uint8_t kVolumeNone = 255; // no volume column
-constexpr uint8_t kOrderEnd = 255;
+constexpr uint8_t noteNone = 253; // never written: means "no note" in the model only
+constexpr uint8_t noteCut = 254;
+constexpr uint8_t noteOff = 255;
+constexpr uint8_t volumeNone = 255; // no volume column
+constexpr uint8_t orderEnd = 255;
 
 // Effect command numbers (letter - 'A' + 1).
 constexpr uint8_t cmd(char letter) { return uint8_t(letter - 'A' + 1); }
 
 struct Cell {
-    uint8_t note = kNoteNone;
+    uint8_t note = noteNone;
     uint8_t instrument = 0; // 1-based, 0 = none
-    uint8_t volume = kVolumeNone; // volume column byte (0..64 set volume, ...)
+    uint8_t volume = volumeNone; // volume column byte (0..64 set volume, ...)
     uint8_t command = 0; // 0 = none
     uint8_t param = 0;
-    bool empty() const { return note == kNoteNone && instrument == 0 && volume == kVolumeNone && command == 0; }
+    bool empty() const { return note == noteNone && instrument == 0 && volume == volumeNone && command == 0; }
 };
 
 struct Pattern {
@@ -101,8 +101,5 @@ std::vector<uint8_t> serialise(const Module& module);
 
 // An empty string when the module is within the limits both players accept, else what is wrong.
 std::string validate(const Module& module);
-
-// Writes bytes to path; false on error.
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 } // namespace forge::it

@@ -7,6 +7,8 @@
 
 namespace forge {
 
+constexpr float pi = 3.14159265f;
+
 // Writes each finished picture into the data folder as a TGA file; remembers any failure.
 class Book {
 public:

@@ -3,6 +3,7 @@
 
 #include "picture_book.h"
 #include "tga.h"
+#include "write_file.h"
 
 #include <algorithm>
 #include <cmath>

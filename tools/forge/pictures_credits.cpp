@@ -9,8 +9,6 @@ namespace forge {
 
 namespace {
 
-const float pi = 3.14159265f;
-
 // zub03: the floating triangles map texture (0,0), (0,1), (1,1), so only the half with u ≤ v shows:
 // the upper left triangle of the picture as stored top row first.
 void paintTile(Book& book)

@@ -8,8 +8,6 @@ namespace forge {
 
 namespace {
 
-const float pi = 3.14159265f;
-
 // bazura: a horizon with a striped sun over a grid floor. Its square quad is stretched to about
 // 630 × 364 pixels, so shapes are drawn 1.73 times narrower than tall to come out round.
 void paintBazura(Book& book)

@@ -1,5 +1,6 @@
 // The opening pictures: the five title captions, the two sliding backgrounds, the glyph scene's two pictures.
 #include "picture_book.h"
+#include "random.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,8 +8,6 @@
 namespace forge {
 
 namespace {
-
-const float pi = 3.14159265f;
 
 // Captions are 1024 × 512 on a 2.4 × 1.7 quad whose outer 8 % left and right fall off the screen:
 // everything that must be read stays within the middle 80 % of the width.
@@ -71,9 +70,9 @@ void paintTitle(Book& book, const Fonts& fonts)
                        captionWidth / 2, captionHeight / 2 - 10);
     // Sparkles around the word, placed by a fixed-seed generator.
     Mask sparkles(captionWidth, captionHeight);
-    Rng rng(0x706c6f6d);
+    Random random(0x706c6f6d);
     for (int i = 0; i < 26; ++i) {
-        float sx = 140 + rng.uniform() * 744, sy = 90 + rng.uniform() * 330, size = 6 + rng.uniform() * 16;
+        float sx = 140 + random.uniformFloat() * 744, sy = 90 + random.uniformFloat() * 330, size = 6 + random.uniformFloat() * 16;
         sparkles.shadeAround(sx, sy, size * 6, [=](float x, float y) {
             float dx = std::fabs(x - sx), dy = std::fabs(y - sy);
             float star = std::exp(-dx / (size * 0.12f)) * std::exp(-dy / size) +
@@ -93,7 +92,7 @@ void paintTitle(Book& book, const Fonts& fonts)
 void paintNot(Book& book)
 {
     Canvas canvas(1024, 512, {0, 0, 0, 1});
-    Rng rng(0x6e6f7421);
+    Random random(0x6e6f7421);
     canvas.shade([](float x, float y) {
         float u = x / 128, v = y / 128;
         float warp = fractalNoise(u * 0.7f, v * 0.7f, 4, 11);
@@ -107,7 +106,7 @@ void paintNot(Book& book)
     });
     Mask stars(1024, 512);
     for (int i = 0; i < 220; ++i) {
-        float sx = rng.uniform() * 1024, sy = rng.uniform() * 512, r = 0.6f + rng.uniform() * rng.uniform() * 3;
+        float sx = random.uniformFloat() * 1024, sy = random.uniformFloat() * 512, r = 0.6f + random.uniformFloat() * random.uniformFloat() * 3;
         stars.shadeAround(sx, sy, r * 4, [=](float x, float y) {
             float d2 = (x - sx) * (x - sx) + (y - sy) * (y - sy);
             return std::exp(-d2 / (r * r));

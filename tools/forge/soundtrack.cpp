@@ -3,12 +3,13 @@
 
 #include "composition.h"
 #include "it_writer.h"
+#include "write_file.h"
 
 namespace forge {
 
 bool writeSoundtrack(const std::string& path)
 {
-    return it::writeFile(path, it::serialise(composeSoundtrack()));
+    return writeFile(path, it::serialise(composeSoundtrack()));
 }
 
 } // namespace forge

@@ -10,19 +10,19 @@ namespace forge::synth {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-constexpr double kMiddleC = 261.6255653005986;
+constexpr double pi = 3.14159265358979323846;
+constexpr double middleC = 261.6255653005986;
 
 using Signal = std::vector<double>;
 
-size_t frames(double seconds) { return size_t(std::lround(seconds * kRate)); }
+size_t frames(double seconds) { return size_t(std::lround(seconds * sampleRate)); }
 
 // Chamberlin state-variable filter; cutoff in Hz, damping 2 / Q.
 struct StateVariable {
     double low = 0, band = 0;
     double bandpass(double input, double cutoff, double damping)
     {
-        double f = 2.0 * std::sin(kPi * std::min(cutoff, kRate / 6.0) / kRate);
+        double f = 2.0 * std::sin(pi * std::min(cutoff, sampleRate / 6.0) / sampleRate);
         low += f * band;
         double high = input - low - damping * band;
         band += f * high;
@@ -34,7 +34,7 @@ struct OnePole {
     double state = 0;
     double lowpass(double input, double cutoff)
     {
-        double a = 1.0 - std::exp(-2.0 * kPi * cutoff / kRate);
+        double a = 1.0 - std::exp(-2.0 * pi * cutoff / sampleRate);
         state += a * (input - state);
         return state;
     }
@@ -47,7 +47,7 @@ double metal(double t)
     static const double ratios[6] = {2.0, 3.0, 4.16, 5.43, 6.79, 8.21};
     double sum = 0;
     for (double r : ratios)
-        sum += std::sin(2.0 * kPi * 160.0 * r * t) > 0 ? 1.0 : -1.0;
+        sum += std::sin(2.0 * pi * 160.0 * r * t) > 0 ? 1.0 : -1.0;
     return sum / 6.0;
 }
 
@@ -67,11 +67,11 @@ it::Sample finish(const char* name, Signal signal, double pitchHz, bool fadeTail
     sample.frames.reserve(signal.size());
     for (double v : signal)
         sample.frames.push_back(int16_t(std::lround(v / peak * 29000.0)));
-    sample.c5Speed = uint32_t(std::lround(kRate * kMiddleC / pitchHz));
+    sample.c5Speed = uint32_t(std::lround(sampleRate * middleC / pitchHz));
     return sample;
 }
 
-it::Sample unpitched(const char* name, Signal signal) { return finish(name, std::move(signal), kMiddleC, true); }
+it::Sample unpitched(const char* name, Signal signal) { return finish(name, std::move(signal), middleC, true); }
 
 // Sum of partials k * f of several voices; amplitude(k, t) shapes the spectrum over time. With every
 // partial a whole number of cycles in `seconds`, the whole sample loops without a seam.
@@ -82,10 +82,10 @@ Signal additive(double seconds, const std::vector<double>& voices, int partials,
     Signal out(frames(seconds), 0.0);
     for (double f : voices) {
         for (int k = 1; k <= partials; ++k) {
-            double phase = random.uniform() * 2.0 * kPi;
-            double step = 2.0 * kPi * f * k / kRate;
+            double phase = random.uniform() * 2.0 * pi;
+            double step = 2.0 * pi * f * k / sampleRate;
             for (size_t i = 0; i < out.size(); ++i)
-                out[i] += amplitude(k, double(i) / kRate) * std::sin(phase + step * double(i));
+                out[i] += amplitude(k, double(i) / sampleRate) * std::sin(phase + step * double(i));
         }
     }
     return out;
@@ -100,9 +100,9 @@ it::Sample kick()
     Random random(11);
     OnePole click;
     for (size_t i = 0; i < s.size(); ++i) {
-        double t = double(i) / kRate;
+        double t = double(i) / sampleRate;
         double f = 46.0 + 120.0 * std::exp(-t * 28.0) + 80.0 * std::exp(-t * 200.0);
-        phase += 2.0 * kPi * f / kRate;
+        phase += 2.0 * pi * f / sampleRate;
         double body = std::sin(phase) * std::exp(-t * 6.5) * std::min(1.0, t / 0.0015);
         double tick = click.lowpass(random.bipolar(), 3000.0) * std::exp(-t * 400.0) * 1.5;
         s[i] = std::tanh(1.6 * (body + tick));
@@ -116,8 +116,8 @@ it::Sample snare()
     Random random(23);
     OnePole high, low;
     for (size_t i = 0; i < s.size(); ++i) {
-        double t = double(i) / kRate;
-        double tone = (std::sin(2.0 * kPi * 185.0 * t) + 0.5 * std::sin(2.0 * kPi * 330.0 * t)) * std::exp(-t * 28.0);
+        double t = double(i) / sampleRate;
+        double tone = (std::sin(2.0 * pi * 185.0 * t) + 0.5 * std::sin(2.0 * pi * 330.0 * t)) * std::exp(-t * 28.0);
         double noise = low.lowpass(high.highpass(random.bipolar(), 900.0), 9000.0) * std::exp(-t * 13.0);
         s[i] = 0.55 * tone + 1.0 * noise;
     }
@@ -130,7 +130,7 @@ it::Sample clap()
     Random random(37);
     StateVariable filter;
     for (size_t i = 0; i < s.size(); ++i) {
-        double t = double(i) / kRate;
+        double t = double(i) / sampleRate;
         double envelope = 0;
         for (int burst = 0; burst < 3; ++burst) {
             double local = t - burst * 0.011;
@@ -151,7 +151,7 @@ Signal hat(double seconds, double decay, uint32_t seed)
     Random random(seed);
     OnePole high1, high2;
     for (size_t i = 0; i < s.size(); ++i) {
-        double t = double(i) / kRate;
+        double t = double(i) / sampleRate;
         double raw = 0.6 * metal(t) + 0.7 * random.bipolar();
         s[i] = high2.highpass(high1.highpass(raw, 6500.0), 6500.0) * std::exp(-t * decay) * std::min(1.0, t / 0.0008);
     }
@@ -168,7 +168,7 @@ it::Sample crash()
     Random random(53);
     OnePole high, low;
     for (size_t i = 0; i < s.size(); ++i) {
-        double t = double(i) / kRate;
+        double t = double(i) / sampleRate;
         double raw = 0.35 * metal(t * 1.37) + random.bipolar();
         double envelope = std::exp(-t * 1.7) * std::min(1.0, t / 0.002) * (1.0 + 1.5 * std::exp(-t * 30.0));
         s[i] = low.lowpass(high.highpass(raw, 3500.0), 12000.0) * envelope;
@@ -183,9 +183,9 @@ it::Sample boom()
     OnePole rumble;
     double phase = 0;
     for (size_t i = 0; i < s.size(); ++i) {
-        double t = double(i) / kRate;
+        double t = double(i) / sampleRate;
         double f = 33.0 + 60.0 * std::exp(-t * 9.0);
-        phase += 2.0 * kPi * f / kRate;
+        phase += 2.0 * pi * f / sampleRate;
         double body = std::sin(phase) * std::exp(-t * 1.1) * std::min(1.0, t / 0.003);
         double noise = rumble.lowpass(random.bipolar(), 400.0) * std::exp(-t * 3.0) * 2.5;
         s[i] = std::tanh(1.3 * (body + noise));
@@ -198,9 +198,9 @@ it::Sample tom()
     Signal s(frames(0.45));
     double phase = 0;
     for (size_t i = 0; i < s.size(); ++i) {
-        double t = double(i) / kRate;
+        double t = double(i) / sampleRate;
         double f = 105.0 + 70.0 * std::exp(-t * 18.0);
-        phase += 2.0 * kPi * f / kRate;
+        phase += 2.0 * pi * f / sampleRate;
         s[i] = std::sin(phase) * std::exp(-t * 8.0) * std::min(1.0, t / 0.001);
     }
     return unpitched("tom", s);
@@ -225,7 +225,7 @@ it::Sample bass()
 {
     // Partials of 110.25 Hz (400 frames a cycle): saw and square mixed, a low-pass closing over 0.25 s,
     // then steady, so the last whole cycles loop.
-    const double f0 = kRate / 400.0;
+    const double f0 = sampleRate / 400.0;
     Signal s = additive(
         0.6, {f0}, 40,
         [](int k, double t) {
@@ -285,8 +285,8 @@ it::Sample pluck()
     for (size_t i = size_t(period) + 1; i < s.size(); ++i)
         s[i] = 0.4985 * (s[i - size_t(period)] + s[i - size_t(period) - 1]);
     for (size_t i = 0; i < s.size(); ++i)
-        s[i] *= std::exp(-double(i) / kRate * 2.5);
-    return finish("pluck", s, kRate / (period + 0.5), true);
+        s[i] *= std::exp(-double(i) / sampleRate * 2.5);
+    return finish("pluck", s, sampleRate / (period + 0.5), true);
 }
 
 } // namespace forge::synth

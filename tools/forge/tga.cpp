@@ -1,7 +1,7 @@
 // Writes uncompressed true-colour TGA files, the one kind the demo's texture loader reads.
 #include "tga.h"
 
-#include <cstdio>
+#include <cstddef>
 
 namespace forge {
 
@@ -28,20 +28,6 @@ std::vector<uint8_t> encodeTga(int width, int height, int bits, const std::vecto
                 out[o++] = p[3];
         }
     return out;
-}
-
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "forge: cannot write %s\n", path.c_str());
-        return false;
-    }
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok)
-        std::fprintf(stderr, "forge: cannot write %s\n", path.c_str());
-    return ok;
 }
 
 }

@@ -1,7 +1,6 @@
 // Writes uncompressed true-colour TGA files, the one kind the demo's texture loader reads.
 #pragma once
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace forge {
@@ -9,6 +8,5 @@ namespace forge {
 // Encodes rgba (R,G,B,A per pixel, rows top first) as a type 2 TGA of 24 or 32 bits: no identification
 // field, no colour map, zero origin, rows stored bottom row first (the quads' bottom edge comes first).
 std::vector<uint8_t> encodeTga(int width, int height, int bits, const std::vector<uint8_t>& rgba);
-bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }

@@ -1,0 +1,116 @@
+// bench_capture: the cost of the capture's outputs. Renders the same span of the demo with
+// plomvardix-capture three ways, with no output, with every frame as PNG and as a video, and prints
+// frames per second and each way's time against rendering only, with the machine's load beside.
+//
+//   bench_capture [--scene titles|ring] [--frames N] [--repeat R]
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Seconds of wall time for one run, or a negative value when it failed.
+double timed(const std::string& command)
+{
+    auto start = std::chrono::steady_clock::now();
+    int raw = std::system(command.c_str());
+    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return WIFEXITED(raw) && WEXITSTATUS(raw) == 0 ? seconds : -1;
+}
+
+double load()
+{
+    std::ifstream in("/proc/loadavg");
+    double value = -1;
+    in >> value;
+    return value;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::string scene = "ring";
+    long frames = 600;
+    int repeat = 2;
+    for (int k = 1; k + 1 < argc; k += 2) {
+        if (!std::strcmp(argv[k], "--scene"))
+            scene = argv[k + 1];
+        else if (!std::strcmp(argv[k], "--frames"))
+            frames = std::atol(argv[k + 1]);
+        else if (!std::strcmp(argv[k], "--repeat"))
+            repeat = std::atoi(argv[k + 1]);
+    }
+    if ((scene != "ring" && scene != "titles") || frames < 10 || repeat < 1) {
+        std::fprintf(stderr, "usage: bench_capture [--scene titles|ring] [--frames N] [--repeat R]\n");
+        return 2;
+    }
+
+    // Space seven times reaches the ring scene (order 7); the titles are there from the start.
+    const long begin = 30;
+    std::string keys;
+    long skip = scene == "ring" ? 7 : 0;
+    for (long k = 0; k < skip; ++k)
+        keys += std::to_string(begin + 2 * k) + ":space,";
+    const long first = begin + 2 * skip + 2;  // the span starts once the music is there
+    const long end = first + frames;
+
+    fs::path scratch = fs::temp_directory_path() / ("bench_capture_" + std::to_string(::getpid()));
+    fs::create_directories(scratch);
+    const std::string exe = CAPTURE_EXE;
+    const std::string quiet = " --quiet >/dev/null 2>" + (scratch / "stderr").string();
+
+    struct Way {
+        const char* name;
+        std::string options;
+        double best = -1;
+        double loadSum = 0;
+    } ways[] = {
+        {"render only", ""},
+        {"PNG frames", " --frames " + std::to_string(first) + "-" + std::to_string(end) + " --out " + (scratch / "png").string()},
+        {"video (mp4)", " --video " + (scratch / "run.mp4").string()},
+    };
+    // Everything up to the span (start-up, loading, the skipped orders) is timed alone and taken off.
+    double lead = -1;
+    for (int r = 0; r < repeat; ++r) {
+        double t = timed(exe + " --keys " + keys + std::to_string(first) + ":escape" + quiet);
+        if (t > 0 && (lead < 0 || t < lead))
+            lead = t;
+        for (Way& way : ways) {
+            fs::remove_all(scratch / "png");
+            double before = load();
+            t = timed(exe + " --keys " + keys + std::to_string(end) + ":escape" + way.options + quiet);
+            way.loadSum += (before + load()) / 2;
+            if (t < 0) {
+                std::fprintf(stderr, "bench_capture: the %s run failed (see %s)\n", way.name,
+                             (scratch / "stderr").string().c_str());
+                return 1;
+            }
+            if (way.best < 0 || t < way.best)
+                way.best = t;
+        }
+    }
+    fs::remove_all(scratch);
+
+    std::printf("capture of %ld frames of the %s scene at 60 fps, best of %d (start-up, %.2f s, taken off)\n",
+                frames, scene.c_str(), repeat, lead);
+    std::printf("%-12s %9s %12s %14s %9s %6s\n", "", "seconds", "frames/s", "x real time", "ratio", "load");
+    for (const Way& way : ways) {
+        double span = std::max(way.best - lead, 1e-3);
+        double renderOnly = std::max(ways[0].best - lead, 1e-3);
+        std::printf("%-12s %9.2f %12.1f %14.2f %9.2f %6.2f\n", way.name, span, frames / span, frames / 60.0 / span,
+                    span / renderOnly, way.loadSum / repeat);
+    }
+    std::printf("machine: %ld cores\n", ::sysconf(_SC_NPROCESSORS_ONLN));
+    return 0;
+}

@@ -1,0 +1,9 @@
+// The textured quad every picture is drawn with: normal (0, 0, 1) and the whole texture, its
+// (0, 0) corner at the bottom left, the corners given counter-clockwise from there.
+#pragma once
+
+// One GL_QUADS from (left, bottom) to (right, top), all at depth z.
+void texturedQuad(float left, float bottom, float right, float top, float z);
+
+// The same with the top edge's two ends at their own heights: topRight, then topLeft.
+void texturedQuad(float left, float bottom, float right, float topRight, float topLeft, float z);

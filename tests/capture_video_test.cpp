@@ -1,0 +1,307 @@
+// plomvardix-capture --video end to end: the files read back by FFmpeg's own tools, the pictures
+// against the PNG frames of the same run, and the sound in step with the pictures.
+#include "capture_support.h"
+
+#include <libopenmpt/libopenmpt.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+
+namespace {
+
+using namespace capture_support;
+
+// Runs a command and returns its standard output.
+std::string output(const std::string& command)
+{
+    std::string text;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe)
+        return text;
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        text.append(buffer, n);
+    ::pclose(pipe);
+    return text;
+}
+
+// ffprobe's key=value lines for one stream ("v:0" or "a:0").
+std::map<std::string, std::string> probe(const fs::path& file, const char* stream)
+{
+    std::map<std::string, std::string> values;
+    std::stringstream lines(output(std::string("ffprobe -v error -count_frames -select_streams ") + stream +
+                                   " -show_entries stream=codec_name,width,height,pix_fmt,r_frame_rate,"
+                                   "nb_read_frames,duration,sample_rate,channels:stream_tags=DURATION"
+                                   " -of default=nw=1 '" + file.string() + "'"));
+    std::string line;
+    while (std::getline(lines, line)) {
+        size_t eq = line.find('=');
+        if (eq != std::string::npos)
+            values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return values;
+}
+
+// A stream's length in seconds: its duration, or Matroska's DURATION tag (h:mm:ss.fraction).
+double streamSeconds(std::map<std::string, std::string>& values)
+{
+    if (!values["duration"].empty() && values["duration"] != "N/A")
+        return std::stod(values["duration"]);
+    const std::string& tag = values["TAG:DURATION"];
+    if (tag.size() < 8)
+        return -1;
+    return std::stod(tag.substr(0, tag.find(':'))) * 3600 + std::stod(tag.substr(tag.find(':') + 1, 2)) * 60 +
+           std::stod(tag.substr(tag.rfind(':') + 1));
+}
+
+// Decoded frame `index` as RGB bytes.
+std::string decodedFrame(const fs::path& file, int index)
+{
+    return output("ffmpeg -v error -i '" + file.string() + "' -vf \"select=eq(n\\," + std::to_string(index) +
+                  ")\" -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+}
+
+// The decoded sound as 16-bit stereo samples.
+std::vector<int16_t> decodedSound(const fs::path& file)
+{
+    std::string bytes = output("ffmpeg -v error -i '" + file.string() + "' -map 0:a -f s16le -ac 2 -ar 44100 -");
+    std::vector<int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    return samples;
+}
+
+// First log line at the given music position, as its frame number; -1 when none.
+long firstFrameAt(const std::vector<std::vector<std::string>>& lines, int order, int row)
+{
+    for (size_t k = 1; k < lines.size(); ++k)
+        if (lines[k].size() >= 4 && std::stoi(lines[k][2]) == order && std::stoi(lines[k][3]) == row)
+            return std::stol(lines[k][0]);
+    return -1;
+}
+
+// The module alone from (order, row), mixed to mono: what the sound of that row starts with.
+std::vector<float> moduleFrom(const fs::path& path, int order, int row, int frames)
+{
+    std::vector<float> mono;
+    std::string bytes = slurp(path);
+    // As the demo plays it: a seek sets up the notes still sounding, no dither.
+    const openmpt_module_initial_ctl controls[] = {{"seek.sync_samples", "1"}, {"dither", "0"}, {nullptr, nullptr}};
+    openmpt_module* module = openmpt_module_create_from_memory2(bytes.data(), bytes.size(), nullptr, nullptr, nullptr,
+                                                                nullptr, nullptr, nullptr, controls);
+    if (!module)
+        return mono;
+    openmpt_module_set_position_order_row(module, order, row);
+    std::vector<int16_t> stereo(static_cast<size_t>(frames) * 2);
+    size_t got = openmpt_module_read_interleaved_stereo(module, 44100, frames, stereo.data());
+    openmpt_module_destroy(module);
+    for (size_t k = 0; k < got; ++k)
+        mono.push_back((stereo[2 * k] + stereo[2 * k + 1]) * 0.5f);
+    return mono;
+}
+
+// Where `pattern` best matches `sound` (stereo) within [from, to): normalised cross-correlation.
+long bestMatch(const std::vector<int16_t>& sound, const std::vector<float>& pattern, long from, long to, double& score)
+{
+    long best = -1;
+    score = -1;
+    double patternEnergy = 0;
+    for (float v : pattern)
+        patternEnergy += static_cast<double>(v) * v;
+    for (long at = from; at < to; ++at) {
+        if (at < 0 || (at + static_cast<long>(pattern.size())) * 2 > static_cast<long>(sound.size()))
+            continue;
+        double dot = 0, energy = 0;
+        for (size_t k = 0; k < pattern.size(); ++k) {
+            double v = (sound[2 * (at + k)] + sound[2 * (at + k) + 1]) * 0.5;
+            dot += v * pattern[k];
+            energy += v * v;
+        }
+        double s = energy > 0 ? dot / std::sqrt(energy * patternEnergy) : 0;
+        if (s > score) {
+            score = s;
+            best = at;
+        }
+    }
+    return best;
+}
+
+double meanDifference(const std::string& a, const std::string& b)
+{
+    double sum = 0;
+    for (size_t k = 0; k < a.size() && k < b.size(); ++k)
+        sum += std::abs(static_cast<unsigned char>(a[k]) - static_cast<unsigned char>(b[k]));
+    return a.empty() ? 999 : sum / a.size();
+}
+
+// MP4 as a user makes it: H.264 + AAC, the first picture close to the first PNG, and the sound in
+// step: the white frame of order 5 row 0 (the glyph blur scene fades in from white) within one frame
+// of the place in the sound where that row's music begins.
+TEST_F(Capture, Mp4IsReadBackAndTheSoundKeepsInStepWithThePictures)
+{
+    // Space four times reaches order 4 early; order 5 then comes at its own pace.
+    const int frames = 540;
+    fs::path video = dir / "run.mp4";
+    Outcome r = run("--video " + video.string() + " --frames 0 --out " + (dir / "png").string() + " --log " +
+                    (dir / "log.csv").string() + " --keys 30:space,32:space,34:space,36:space," +
+                    std::to_string(frames) + ":escape");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(fs::exists(dir / "run.mp4.part"));
+    // Standard error is not a terminal here: a plain progress line every 10 %.
+    EXPECT_NE(r.err.find("plomvardix-capture: 50%  order "), std::string::npos) << r.err;
+
+    auto v = probe(video, "v:0");
+    EXPECT_EQ(v["codec_name"], "h264");
+    EXPECT_EQ(v["pix_fmt"], "yuv420p");
+    EXPECT_EQ(v["width"], "640");
+    EXPECT_EQ(v["height"], "480");
+    EXPECT_EQ(v["r_frame_rate"], "60/1");
+    EXPECT_EQ(v["nb_read_frames"], std::to_string(frames)) << "one frame per swap, none dropped or doubled";
+    EXPECT_NEAR(streamSeconds(v), frames / 60.0, 1e-3);
+    auto a = probe(video, "a:0");
+    EXPECT_EQ(a["codec_name"], "aac");
+    EXPECT_EQ(a["sample_rate"], "44100");
+    EXPECT_EQ(a["channels"], "2");
+    EXPECT_NEAR(streamSeconds(a), streamSeconds(v), 1 / 60.0);
+
+    // +faststart: the index comes before the media data, so a browser can start playing at once.
+    std::string bytes = slurp(video);
+    ASSERT_NE(bytes.find("mdat"), std::string::npos);
+    EXPECT_LT(bytes.find("moov"), bytes.find("mdat"));
+    EXPECT_EQ(output("ffmpeg -v error -i '" + video.string() + "' -f null - 2>&1"), "");
+
+    int width = 0, height = 0;
+    std::vector<unsigned char> png = readPng(dir / "png" / "000000.png", width, height);
+    ASSERT_EQ(png.size(), 640u * 480 * 3);
+    std::string first = decodedFrame(video, 0);
+    ASSERT_EQ(first.size(), png.size());
+    EXPECT_LT(meanDifference(first, std::string(png.begin(), png.end())), 4.0);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(static_cast<unsigned char>(first[c]), png[c], 4) << "corner, channel " << c;
+
+    auto lines = logLines();
+    long flash = firstFrameAt(lines, 5, 0);
+    ASSERT_GT(flash, 0);
+    ASSERT_LT(flash, frames);
+    std::string white = decodedFrame(video, static_cast<int>(flash));
+    ASSERT_EQ(white.size(), png.size());
+    double brightness = 0;
+    for (char c : white)
+        brightness += static_cast<unsigned char>(c);
+    EXPECT_GT(brightness / white.size(), 250) << "frame " << flash << " is the fade from white";
+
+    std::vector<int16_t> sound = decodedSound(video);
+    std::vector<float> row = moduleFrom(fs::current_path() / "data" / "glimo.it", 5, 0, 44100 / 10);
+    ASSERT_FALSE(row.empty());
+    const long flashSample = flash * 44100 / 60;
+    double score = 0;
+    long onset = bestMatch(sound, row, flashSample - 44100 / 4, flashSample + 44100 / 4, score);
+    EXPECT_GT(score, 0.5) << "the row's music is found in the sound";
+    EXPECT_LE(std::abs(onset - flashSample), 44100 / 60) << "flash at sample " << flashSample << ", music at " << onset;
+}
+
+// Lossless Matroska: the sound is exactly round(n x 44100 / fps) samples for n frames, also at a rate
+// that does not divide 44100, and the pictures are the PNG's, each pixel a 2 x 2 block.
+TEST_F(Capture, LosslessMkvHoldsThePicturesAndTheSoundExactly)
+{
+    const int frames = 40, fps = 23;
+    fs::path video = dir / "run.mkv";
+    Outcome r = run("--quiet --fps 23 --lossless --scale 2 --video " + video.string() + " --frames 0,30 --out " +
+                    (dir / "png").string() + " --wav " + (dir / "run.wav").string() + " --log " +
+                    (dir / "log.csv").string() + " --keys " + std::to_string(frames) + ":escape");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("%"), std::string::npos) << "--quiet: no progress";
+
+    auto v = probe(video, "v:0");
+    EXPECT_EQ(v["codec_name"], "ffv1");
+    EXPECT_EQ(v["width"], "1280");
+    EXPECT_EQ(v["height"], "960");
+    EXPECT_EQ(v["r_frame_rate"], "23/1");
+    EXPECT_EQ(v["nb_read_frames"], std::to_string(frames));
+    auto a = probe(video, "a:0");
+    EXPECT_EQ(a["codec_name"], "flac");
+    std::vector<int16_t> sound = decodedSound(video);
+    EXPECT_EQ(sound.size(), 2u * std::lround(frames * 44100.0 / fps));
+
+    // From the first scene frame on, the sound is the WAV's, sample for sample: the WAV also holds
+    // what was heard during the loading sequence's sleeps, which have no frame.
+    auto lines = logLines();
+    ASSERT_GE(lines.size(), 2u);
+    const long first = std::stol(lines[1][0]);
+    const std::string& seconds = lines[1][1];
+    long micros = std::stol(seconds.substr(0, seconds.find('.'))) * 1000000 + std::stol(seconds.substr(seconds.find('.') + 1));
+    long slept = micros - first * 1000000 / fps;
+    ASSERT_GT(slept, 1000000) << "the loading sequence waits a second";
+    const long skipped = slept * 44100 / 1000000;
+    std::string wav = slurp(dir / "run.wav");
+    ASSERT_GT(wav.size(), 44u);
+    std::vector<int16_t> heard((wav.size() - 44) / 2);
+    std::memcpy(heard.data(), wav.data() + 44, heard.size() * 2);
+    size_t differ = 0, compared = 0;
+    for (size_t k = 2 * static_cast<size_t>(first * 44100 / fps); k + 2 < sound.size(); ++k, ++compared)
+        differ += k + 2 * skipped >= heard.size() || sound[k] != heard[k + 2 * skipped];
+    EXPECT_GT(compared, 2u * 44100);
+    EXPECT_EQ(differ, 0u);
+
+    for (int index : {0, 30}) {
+        char name[16];
+        std::snprintf(name, sizeof name, "%06d.png", index);
+        int width = 0, height = 0;
+        std::vector<unsigned char> png = readPng(dir / "png" / name, width, height);
+        ASSERT_EQ(width, 640);
+        std::string frame = decodedFrame(video, index);
+        ASSERT_EQ(frame.size(), 1280u * 960 * 3);
+        size_t wrong = 0;
+        for (int y = 0; y < 960; ++y)
+            for (int x = 0; x < 1280; ++x)
+                for (int c = 0; c < 3; ++c)
+                    wrong += static_cast<unsigned char>(frame[(y * 1280 + x) * 3 + c]) !=
+                             png[((y / 2) * 640 + x / 2) * 3 + c];
+        EXPECT_EQ(wrong, 0u) << "frame " << index;
+    }
+}
+
+// The default codecs in Matroska, and names and places a video cannot have.
+TEST_F(Capture, MkvDefaultsToH264AndBadVideoFilesAreRefused)
+{
+    fs::path video = dir / "run.mkv";
+    Outcome r = run("--quiet --preset ultrafast --crf 30 --fps 30 --video " + video.string() + " --keys 20:escape");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(probe(video, "v:0")["codec_name"], "h264");
+    EXPECT_EQ(probe(video, "v:0")["nb_read_frames"], "20");
+    EXPECT_EQ(probe(video, "a:0")["codec_name"], "aac");
+
+    fs::create_directories(dir / "folder.mp4");
+    std::ofstream(dir / "file") << "x";
+    for (std::string bad : {"x.avi", "x", "x.mp4.txt", "/proc/x.mp4", "file/x.mp4", "folder.mp4", "no/such/x.mkv"}) {
+        std::string path = bad[0] == '/' ? bad : (dir / bad).string();
+        Outcome refused = run("--video " + path + " --keys 5:escape");
+        EXPECT_EQ(refused.status, 2) << bad;
+        EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+        EXPECT_EQ(refused.err.find("fullscreen?"), std::string::npos) << "refused before the window: " << bad;
+    }
+    EXPECT_EQ(run("--lossless --video " + (dir / "x.mp4").string()).status, 2);
+    for (const char* option : {"--scale 0", "--scale 5", "--crf 52", "--crf -1", "--preset quick", "--scale 2"})
+        EXPECT_EQ(run(std::string(option) + (std::strstr(option, "--scale 2") ? "" : " --video x.mp4")).status, 2)
+            << option;
+    EXPECT_FALSE(fs::exists(dir / "x.mp4"));
+}
+
+// A disk that fills up mid-run: the run fails and leaves no file under the video's name.
+TEST_F(Capture, AVideoThatCannotBeWrittenWhollyFailsTheRun)
+{
+    fs::path video = dir / "run.mp4";
+    // A file size limit stands in for a full disk: writes beyond it fail with EFBIG.
+    std::string command = "ulimit -f 64; trap '' XFSZ; exec " + std::string(CAPTURE_EXE) + " --quiet --video " +
+                          video.string() + " --keys 200:escape >/dev/null 2>" + (dir / "err").string();
+    int raw = std::system(("sh -c \"" + command + "\"").c_str());
+    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    EXPECT_NE(status, 0);
+    EXPECT_NE(slurp(dir / "err").find("plomvardix-capture: "), std::string::npos) << slurp(dir / "err");
+    EXPECT_FALSE(fs::exists(video));
+    EXPECT_FALSE(fs::exists(dir / "run.mp4.part"));
+}
+
+}  // namespace
