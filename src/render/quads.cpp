@@ -12,13 +12,18 @@ void texturedQuad(float left, float bottom, float right, float topRight, float t
 {
     glBegin(GL_QUADS);
     glNormal3f(0, 0, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(left, bottom, z);
-    glTexCoord2f(1, 0);
-    glVertex3f(right, bottom, z);
-    glTexCoord2f(1, 1);
-    glVertex3f(right, topRight, z);
-    glTexCoord2f(0, 1);
-    glVertex3f(left, topLeft, z);
+    texturedCorners({left, bottom, z, 0}, {right, bottom, z, 0}, {right, topRight, z, 0}, {left, topLeft, z, 0});
     glEnd();
+}
+
+void texturedCorners(const Vector4& a, const Vector4& b, const Vector4& c, const Vector4& d)
+{
+    glTexCoord2f(0, 0);
+    glVertex3f(a.x, a.y, a.z);
+    glTexCoord2f(1, 0);
+    glVertex3f(b.x, b.y, b.z);
+    glTexCoord2f(1, 1);
+    glVertex3f(c.x, c.y, c.z);
+    glTexCoord2f(0, 1);
+    glVertex3f(d.x, d.y, d.z);
 }

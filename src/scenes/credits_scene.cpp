@@ -5,6 +5,7 @@
 
 #include "render/camera.h"
 #include "render/fader.h"
+#include "render/quads.h"
 #include "render/random.h"
 #include "render/texture.h"
 #include "shell/glwindow.h"
@@ -101,10 +102,7 @@ void CreditsScene::load()
 
 void CreditsScene::enter()
 {
-    glViewport(0, 0, glWindow->width(), glWindow->height());
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_DEPTH_TEST);
+    enterWithoutDepthTest();
     glPointSize(4);
     glEnable(GL_LINE_SMOOTH);
 }
@@ -237,19 +235,6 @@ static void drawTurningField()
     glLineWidth(1);
 }
 
-static void wall(float a0, float b0, float c0, float a1, float b1, float c1, float a2, float b2, float c2, float a3,
-                 float b3, float c3)
-{
-    glTexCoord2f(0, 0);
-    glVertex3f(a0, b0, c0);
-    glTexCoord2f(1, 0);
-    glVertex3f(a1, b1, c1);
-    glTexCoord2f(1, 1);
-    glVertex3f(a2, b2, c2);
-    glTexCoord2f(0, 1);
-    glVertex3f(a3, b3, c3);
-}
-
 static void drawTunnel()
 {
     const float s = fieldHalfSize;
@@ -260,10 +245,10 @@ static void drawTunnel()
         bind(tunnelPicture);
         glColor4f(0.7f, 0.1f, 0.71f, 0.85f);
         glBegin(GL_QUADS);
-        wall(a, -s, -s, a, -s, s, b, -s, s, b, -s, -s);
-        wall(a, s, -s, a, s, s, b, s, s, b, s, -s);
-        wall(a, -s, s, a, s, s, b, s, s, b, -s, s);
-        wall(a, -s, -s, a, s, -s, b, s, -s, b, -s, -s);
+        texturedCorners({a, -s, -s, 0}, {a, -s, s, 0}, {b, -s, s, 0}, {b, -s, -s, 0});
+        texturedCorners({a, s, -s, 0}, {a, s, s, 0}, {b, s, s, 0}, {b, s, -s, 0});
+        texturedCorners({a, -s, s, 0}, {a, s, s, 0}, {b, s, s, 0}, {b, -s, s, 0});
+        texturedCorners({a, -s, -s, 0}, {a, s, -s, 0}, {b, s, -s, 0}, {b, -s, -s, 0});
         glEnd();
     }
 }
@@ -294,17 +279,7 @@ static void endTurning()
 static void drawPicture(const Texture& picture, float x0, float x1, float y0, float y1)
 {
     bind(picture);
-    glBegin(GL_QUADS);
-    glNormal3f(0, 0, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(x0, y0, 1);
-    glTexCoord2f(1, 0);
-    glVertex3f(x1, y0, 1);
-    glTexCoord2f(1, 1);
-    glVertex3f(x1, y1, 1);
-    glTexCoord2f(0, 1);
-    glVertex3f(x0, y1, 1);
-    glEnd();
+    texturedQuad(x0, y0, x1, y1, 1);
 }
 
 static bool isJoltRow(int row)

@@ -5,6 +5,7 @@
 
 #include "render/camera.h"
 #include "render/fader.h"
+#include "render/quads.h"
 #include "render/texture.h"
 #include "shell/glwindow.h"
 
@@ -241,28 +242,10 @@ static void drawScreen()
     glColor4f(1, 1, 1, 0.7f);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glBindTexture(GL_TEXTURE_2D, cartelin.id);
-    glBegin(GL_QUADS);
-    glNormal3f(0, 0, 1);
-    glTexCoord2f(0, 0);
-    glVertex3f(signX - 2, -screenHalfHeight, 0.5f);
-    glTexCoord2f(1, 0);
-    glVertex3f(signX + 2, -screenHalfHeight, 0.5f);
-    glTexCoord2f(1, 1);
-    glVertex3f(signX + 2, screenHalfHeight, 0.5f);
-    glTexCoord2f(0, 1);
-    glVertex3f(signX - 2, screenHalfHeight, 0.5f);
-    glEnd();
+    texturedQuad(signX - 2, -screenHalfHeight, signX + 2, screenHalfHeight, 0.5f);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glWindow->endOrtho();
-    glEnable(GL_DEPTH_TEST);
-}
-
-static void flash(float alpha, float time)
-{
-    glDisable(GL_DEPTH_TEST);
-    fader->setColor(1, 1, 1, alpha);
-    fader->render(time);
     glEnable(GL_DEPTH_TEST);
 }
 
@@ -276,10 +259,9 @@ void LaserTubeScene::render(float t)
 
     // The first matching rule gives the one flash: the fade-in and the closing ramp take the
     // place of the beat flash on their rows.
-    if (order == 15 && row <= 16)
-        flash((16 - row) / 16.0f, time);
-    else if (order == 20 && row >= 112)
-        flash((row % 16) / 16.0f, time);
+    float alpha;
+    if (whiteFade(order, row, 15, 20, alpha))
+        flashWhite(alpha, time);
     else if (row % 8 == 0 && order >= 17 && order <= 20)
-        flash(0.15f, time);
+        flashWhite(0.15f, time);
 }

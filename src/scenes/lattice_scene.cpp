@@ -5,7 +5,6 @@
 
 #include "render/random.h"
 #include "render/texture.h"
-#include "shell/glwindow.h"
 
 #include <GL/gl.h>
 #include <cmath>
@@ -85,10 +84,7 @@ void LatticeScene::load()
 
 void LatticeScene::enter()
 {
-    glViewport(0, 0, glWindow->width(), glWindow->height());
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_DEPTH_TEST);
+    enterWithoutDepthTest();
     glPointSize(4);
     glEnable(GL_LINE_SMOOTH);
 }

@@ -42,10 +42,7 @@ void PlasmaScene::load()
 
 void PlasmaScene::enter()
 {
-    glViewport(0, 0, glWindow->width(), glWindow->height());
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_DEPTH_TEST);
+    enterWithoutDepthTest();
     glPointSize(4);
     glEnable(GL_LINE_SMOOTH);
 }
@@ -58,14 +55,6 @@ static void vertex(int i, int j)
     const Vector4& p = plasmaPoints[i][j];
     glColor4f(c.r, c.g, c.b, 1);
     glVertex3f(p.x, p.y, 3);
-}
-
-static void fade(float alpha, float t)
-{
-    glDisable(GL_DEPTH_TEST);
-    fader->setColor(1, 1, 1, alpha);
-    fader->render(t);
-    glEnable(GL_DEPTH_TEST);
 }
 
 void PlasmaScene::render(float t)
@@ -131,8 +120,8 @@ void PlasmaScene::render(float t)
     glMatrixMode(GL_PROJECTION);
     glPopMatrix();
 
-    if (row <= 16)
-        fade((16 - row) * 0.0625f, t);
-    else if (row >= 112)
-        fade((row % 16) * 0.0625f, t);
+    // Each of the scene's orders fades in and out on its own.
+    float alpha;
+    if (whiteFade(order, row, order, order, alpha))
+        flashWhite(alpha, t);
 }

@@ -68,10 +68,7 @@ void RingScene::enter()
     radialBlur->setSpread(0.015f);
     radialBlur->setPasses(10);
     radialBlur->setScreenSize(glWindow->width(), glWindow->height());
-    glViewport(0, 0, glWindow->width(), glWindow->height());
-    glClearColor(0, 0, 0, 0);
-    glClear(GL_DEPTH_BUFFER_BIT);
-    glDisable(GL_DEPTH_TEST);
+    enterWithoutDepthTest();
 }
 
 void RingScene::unload() {}

@@ -17,6 +17,7 @@
 
 #include <GL/gl.h>
 #include <cstdio>
+#include <iterator>
 
 // Program-wide objects, constructed in this order before the entry runs.
 GLWindow* glWindow = new GLWindow(640, 480);
@@ -139,7 +140,7 @@ int loadDemo()
     }
     music.load("data/glimo.it");
 
-    for (int k = 0; k < 9; ++k) {
+    for (std::size_t k = 0; k < std::size(effects); ++k) {
         drawLoadingBar(40.0f + k);
         effects[k]->load();
     }

@@ -14,7 +14,6 @@ platform::PixelFormat pixelFormat;
 bool pixelFormatFilled = false;
 
 // Handles held, so that destroy() releases only what exists.
-bool windowClassHeld = false;
 bool windowHeld = false;
 bool surfaceHeld = false;
 bool contextHeld = false;
@@ -56,7 +55,6 @@ bool GLWindow::create(const char* title, int width, int height, int bits, bool f
         createError("Failed To Register The Window Class.");
         return false;
     }
-    windowClassHeld = true;
 
     if (this->fullscreen && !platform::changeDisplayMode(width, height, bits)) {
         int answer = platform::messageBox(
@@ -146,7 +144,6 @@ void GLWindow::destroy()
     }
     if (!platform::closeWindowSystem())
         shutdownError("Could Not Unregister Class.");
-    windowClassHeld = false;
 }
 
 void GLWindow::resize(int, int)

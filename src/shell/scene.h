@@ -28,4 +28,9 @@ public:
 class DepthTestScene : public Scene {
 public:
     void leave() override;
+
+protected:
+    // How their enter() begins: the whole window as viewport, the depth buffer cleared with a
+    // black clear colour, and the depth test off until leave().
+    static void enterWithoutDepthTest();
 };
