@@ -1,6 +1,11 @@
-// Live audio output: an SDL audio device with small buffers, and the frame now leaving them.
-// PLOMVARDIX_AUDIO_LATENCY_MS adds the sound server's latency, which SDL cannot tell.
+// Live audio output: an SDL audio device with small buffers, and the frame the listener hears now
+// (heard_clock.h): the frames handed to SDL, less what of the last buffer is still queued, less the
+// sound server's latency where it can be learned (pulse_latency.h), less the manual offset
+// PLOMVARDIX_AUDIO_LATENCY_MS.
 #include "platform/audio_output.h"
+
+#include "platform/heard_clock.h"
+#include "platform/pulse_latency.h"
 
 #include <SDL.h>
 
@@ -15,25 +20,27 @@ struct LiveData {
     SDL_AudioDeviceID device = 0;
     audio_output::MixFunction mix = nullptr;
     uint32_t rate = 44100;
-    uint64_t latencyFrames = 0;
-    uint64_t framesMixed = 0;      // handed to SDL so far
-    uint64_t bufferStart = 0;      // first frame of the buffer handed over last
-    uint64_t bufferTime = 0;       // performance counter when it was handed over
-    bool anyBuffer = false;
-    uint64_t lastHeard = 0;
+    uint64_t serverLatency = 0;
+    uint64_t openedAt = 0;  // performance counter
+    HeardClock clock;
 };
 
 LiveData data;
+
+// The performance counter since the output opened, in frames of the output's rate.
+uint64_t nowInFrames()
+{
+    uint64_t elapsed = SDL_GetPerformanceCounter() - data.openedAt;
+    uint64_t frequency = SDL_GetPerformanceFrequency();
+    return elapsed / frequency * data.rate + elapsed % frequency * data.rate / frequency;
+}
 
 // Runs on SDL's audio thread with the device locked.
 void fill(void*, Uint8* stream, int bytes)
 {
     uint32_t frames = static_cast<uint32_t>(bytes) / (2 * sizeof(int16_t));
     data.mix(reinterpret_cast<int16_t*>(stream), frames);
-    data.bufferStart = data.framesMixed;
-    data.bufferTime = SDL_GetPerformanceCounter();
-    data.framesMixed += frames;
-    data.anyBuffer = true;
+    data.clock.handOver(frames, nowInFrames());
 }
 
 uint64_t latencyFromEnvironment(uint32_t rate)
@@ -60,10 +67,12 @@ bool open(uint32_t rate, MixFunction mix)
         return false;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
         return false;
-    data = LiveData();
     data.mix = mix;
     data.rate = rate;
-    data.latencyFrames = latencyFromEnvironment(rate);
+    data.serverLatency = 0;
+    data.openedAt = SDL_GetPerformanceCounter();
+    data.clock = HeardClock();
+    data.clock.setManualOffset(latencyFromEnvironment(rate));
 
     SDL_AudioSpec want;
     SDL_zero(want);
@@ -80,6 +89,7 @@ bool open(uint32_t rate, MixFunction mix)
         return false;
     }
     SDL_PauseAudioDevice(data.device, 0);
+    pulse_latency::start(rate);
     return true;
 }
 
@@ -87,6 +97,7 @@ void close()
 {
     if (data.device == 0)
         return;
+    pulse_latency::stop();
     SDL_CloseAudioDevice(data.device);
     data.device = 0;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -102,21 +113,17 @@ void unlock()
     SDL_UnlockAudioDevice(data.device);
 }
 
-// The buffer handed over last leaves SDL at the device's pace from the moment it was handed over;
-// everything before it has left already.
+// SDL writes a buffer to the server in the pieces the server asks for, as the server plays, and
+// calls for the next buffer once the last piece is written: the buffer handed over last leaves SDL
+// at the device's pace from its hand-over, and behind it is the server's own latency.
 uint64_t framesHeard()
 {
-    if (!data.anyBuffer)
-        return 0;
-    uint64_t elapsed = SDL_GetPerformanceCounter() - data.bufferTime;
-    uint64_t played = elapsed * data.rate / SDL_GetPerformanceFrequency();
-    uint64_t bufferLength = data.framesMixed - data.bufferStart;
-    uint64_t left = data.bufferStart + (played < bufferLength ? played : bufferLength);
-    uint64_t heard = left > data.latencyFrames ? left - data.latencyFrames : 0;
-    if (heard < data.lastHeard)
-        heard = data.lastHeard;  // the position never moves back
-    data.lastHeard = heard;
-    return heard;
+    uint64_t server = pulse_latency::meanFrames();
+    if (server != data.serverLatency) {
+        data.serverLatency = server;
+        data.clock.setServerLatency(server);
+    }
+    return data.clock.heard(nowInFrames());
 }
 
 }  // namespace audio_output

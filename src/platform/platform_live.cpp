@@ -1,11 +1,16 @@
 // Live back end: an SDL2 window with a legacy GL context, SDL message boxes and events, the real
-// millisecond clock.
+// millisecond clock. Full screen is a borderless window over the whole current display at its own
+// resolution (no mode change); wherever the window is not the demo's 640 x 480, the picture is
+// drawn off screen at that size and scaled into the window at each swap (picture_scaler.h).
 #include "platform/platform.h"
+
+#include "platform/picture_scaler.h"
 
 #include <SDL.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -14,11 +19,74 @@ struct LiveData {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
     bool formatChosen = false;
-    bool fullscreenMode = false;
-    SDL_DisplayMode mode = {};
+    bool fullscreenWindow = false;  // the display gave a full-screen window; its bounds
+    SDL_Rect bounds = {};
+    int pictureWidth = 0;            // the size the demo draws at
+    int pictureHeight = 0;
+    bool nearest = false;            // scaling filter
+    bool cursorHidden = false;
+    bool toldUnscaled = false;
 };
 
 LiveData data;
+
+bool environmentSays(const char* name, const char* value)
+{
+    const char* text = std::getenv(name);
+    return text != nullptr && std::strcmp(text, value) == 0;
+}
+
+// The display the user is looking at: the one under the pointer, else the first.
+int currentDisplay()
+{
+    int x = 0;
+    int y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    SDL_Point point = {x, y};
+    int display = SDL_GetPointDisplayIndex(&point);
+    return display >= 0 ? display : 0;
+}
+
+// Whether SDL_VIDEODRIVER (one name or a comma-separated list) names this driver.
+bool driverNamed(const char* driver)
+{
+    const char* list = std::getenv("SDL_VIDEODRIVER");
+    if (list == nullptr)
+        return false;
+    size_t length = std::strlen(driver);
+    for (const char* item = list; *item != '\0';) {
+        const char* end = std::strchr(item, ',');
+        size_t itemLength = end ? static_cast<size_t>(end - item) : std::strlen(item);
+        if (itemLength == length && SDL_strncasecmp(item, driver, length) == 0)
+            return true;
+        if (!end)
+            break;
+        item = end + 1;
+    }
+    return false;
+}
+
+void swapWindow()
+{
+    SDL_GL_SwapWindow(data.window);
+}
+
+// Where the window's drawable is not the picture's size, drawing moves to the off-screen target;
+// once there it stays, so the picture goes on unchanged when the window comes back to 640 x 480.
+void followWindowSize(bool carryOver)
+{
+    if (picture_scaler::active())
+        return;
+    int width = 0;
+    int height = 0;
+    SDL_GL_GetDrawableSize(data.window, &width, &height);
+    if (width == data.pictureWidth && height == data.pictureHeight)
+        return;
+    if (!picture_scaler::begin(data.pictureWidth, data.pictureHeight, carryOver) && !data.toldUnscaled) {
+        std::fprintf(stderr, "plomvardix: no framebuffer objects: the picture is not scaled to the window\n");
+        data.toldUnscaled = true;
+    }
+}
 
 
 // Windows virtual-key code of an SDL key, or -1 for keys the demo has no code for.
@@ -127,6 +195,16 @@ bool openWindowSystem()
         std::fprintf(stderr, "plomvardix: SDL video: %s\n", SDL_GetError());
         return false;
     }
+    // With no display SDL falls back to a driver that shows nothing; the demo would then play
+    // its music to an invisible window. Such a driver serves only when asked for by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver != nullptr && (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0) &&
+        !driverNamed(driver)) {
+        std::fprintf(stderr, "plomvardix: SDL video: no display (SDL offered its %s driver, which shows nothing)\n",
+                     driver);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return false;
+    }
     data.videoOpen = true;
     return true;
 }
@@ -140,37 +218,32 @@ bool closeWindowSystem()
     return true;
 }
 
-bool changeDisplayMode(int width, int height, int bits)
+// No display mode is changed: a 640 x 480 mode is missing or badly emulated on today's panels, so
+// full screen is a window over the whole display at its own resolution, the picture scaled into
+// it. This step succeeds when the display the window would cover can be found.
+// PLOMVARDIX_FULLSCREEN=unavailable makes it fail, as on a display that cannot give one.
+bool changeDisplayMode(int, int, int)
 {
-    if (!data.videoOpen)
+    if (!data.videoOpen || environmentSays("PLOMVARDIX_FULLSCREEN", "unavailable"))
         return false;
-    SDL_DisplayMode wanted = {};
-    wanted.format = bits >= 24 ? SDL_PIXELFORMAT_RGB888 : SDL_PIXELFORMAT_RGB565;
-    wanted.w = width;
-    wanted.h = height;
-    SDL_DisplayMode closest;
-    if (!SDL_GetClosestDisplayMode(0, &wanted, &closest))
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(currentDisplay(), &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0)
         return false;
-    // Only the exact size will do; 32-bit colour is 24 bits of RGB in 4 bytes.
-    if (closest.w != width || closest.h != height)
-        return false;
-    if (bits >= 24 && SDL_BITSPERPIXEL(closest.format) < 24)
-        return false;
-    data.mode = closest;
-    data.fullscreenMode = true;
+    data.bounds = bounds;
+    data.fullscreenWindow = true;
     return true;
 }
 
 void restoreDisplayMode()
 {
-    // SDL puts the desktop mode back when the full-screen window leaves full screen or goes.
-    if (data.fullscreenMode && data.window)
-        SDL_SetWindowFullscreen(data.window, 0);
-    data.fullscreenMode = false;
+    // The display's own mode was never changed, and SDL takes the full-screen window off the
+    // display when it destroys it; the cursor comes back through showCursor.
+    data.fullscreenWindow = false;
 }
 
 void showCursor(bool visible)
 {
+    data.cursorHidden = !visible;
     SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
 
@@ -189,19 +262,26 @@ bool createWindow(const char* title, int width, int height, bool fullscreen, con
     SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, format.stencilBits);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format.doubleBuffer ? 1 : 0);
 
-    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
-    if (fullscreen && data.fullscreenMode)
-        flags |= SDL_WINDOW_FULLSCREEN;
-    else
+    data.pictureWidth = width;
+    data.pictureHeight = height;
+    data.nearest = environmentSays("PLOMVARDIX_SCALE", "nearest");
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
+    if (fullscreen && data.fullscreenWindow) {
+        // Made at the display's size as well, so that it covers the display even where no window
+        // manager acts on the full-screen request.
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
+        data.window = SDL_CreateWindow(title, data.bounds.x, data.bounds.y, data.bounds.w, data.bounds.h, flags);
+    } else {
+        // The client area is exactly width x height, at the screen's top-left corner; it can be
+        // resized and maximised, and the picture follows.
         flags |= SDL_WINDOW_RESIZABLE;
-    // The client area is exactly width x height, at the screen's top-left corner.
-    data.window = SDL_CreateWindow(title, 0, 0, width, height, flags);
+        data.window = SDL_CreateWindow(title, 0, 0, width, height, flags);
+    }
     if (!data.window) {
         std::fprintf(stderr, "plomvardix: SDL window: %s\n", SDL_GetError());
         return false;
     }
-    if ((flags & SDL_WINDOW_FULLSCREEN) && SDL_SetWindowDisplayMode(data.window, &data.mode) != 0)
-        std::fprintf(stderr, "plomvardix: display mode: %s\n", SDL_GetError());
     return true;
 }
 
@@ -244,6 +324,7 @@ bool makeContextCurrent()
         return false;
     // No frame limiter: the loop renders as fast as it can.
     SDL_GL_SetSwapInterval(0);
+    followWindowSize(false);
     return true;
 }
 
@@ -251,10 +332,15 @@ void showWindow()
 {
     SDL_ShowWindow(data.window);
     SDL_RaiseWindow(data.window);
+    // A cursor hidden before the window existed is hidden over it too.
+    if (data.cursorHidden)
+        SDL_ShowCursor(SDL_DISABLE);
 }
 
 bool releaseContextCurrent()
 {
+    if (data.context && SDL_GL_GetCurrentContext() == data.context)
+        picture_scaler::end();
     return SDL_GL_MakeCurrent(data.window, nullptr) == 0;
 }
 
@@ -299,7 +385,12 @@ bool pollEvent(Event& event)
             case SDL_WINDOWEVENT_MINIMIZED:
                 event.type = EventType::Minimized;
                 return true;
+            // On X11 a window brought back from minimised, to its size or maximised, sends
+            // RESTORED and SHOWN (unmapped and mapped by the window manager, or its hidden state
+            // dropped), and MAXIMIZED when maximised; any of them means it is no longer minimised.
             case SDL_WINDOWEVENT_RESTORED:
+            case SDL_WINDOWEVENT_SHOWN:
+            case SDL_WINDOWEVENT_MAXIMIZED:
                 event.type = EventType::Restored;
                 return true;
             case SDL_WINDOWEVENT_SIZE_CHANGED:
@@ -340,8 +431,17 @@ void sleep(uint32_t milliseconds)
 
 void swapBuffers()
 {
-    if (data.window && data.context)
+    if (!data.window || !data.context)
+        return;
+    followWindowSize(true);
+    if (!picture_scaler::active()) {
         SDL_GL_SwapWindow(data.window);
+        return;
+    }
+    int width = 0;
+    int height = 0;
+    SDL_GL_GetDrawableSize(data.window, &width, &height);
+    picture_scaler::present(width, height, data.nearest, swapWindow);
 }
 
 

@@ -1,0 +1,342 @@
+// plomvardix-bench-sync: how far the music position the demo reads is from what is heard.
+//
+//   live [SECONDS]     plays a click on every row through the live audio output (SDL, on the
+//                      PulseAudio server PULSE_SERVER names), records the sink's monitor, and prints
+//                      the distribution of (moment the reported row changes) - (moment that row's
+//                      first sample reached the sink). Positive: reported late.
+//   offline WAV LOG    from a plomvardix-capture run with --wav and --log: for each beat row, the
+//                      first frame that shows it against the onset of the beat in the sound.
+//
+// Run through bench/sync, which starts a private PulseAudio server and the capture run.
+#include "it_writer.h"
+#include "write_file.h"
+#include "platform/audio.h"
+#include "platform/pulse_latency.h"
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int rate = 44100;
+constexpr int rowsPerOrder = 16;
+constexpr int silentOrders = 2;  // while the server's latency is learned
+
+double seconds(Clock::time_point t)
+{
+    return std::chrono::duration<double>(t.time_since_epoch()).count();
+}
+
+std::string loadAverage()
+{
+    std::ifstream in("/proc/loadavg");
+    std::string one, five, fifteen;
+    in >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+void printDistribution(const char* what, std::vector<double> values)
+{
+    if (values.empty()) {
+        std::printf("%s: no values\n", what);
+        return;
+    }
+    std::sort(values.begin(), values.end());
+    auto at = [&](double p) { return values[static_cast<size_t>(p * (values.size() - 1) + 0.5)]; };
+    double sum = 0;
+    for (double v : values)
+        sum += v;
+    std::printf("%s (ms, n=%zu): min %.1f  p1 %.1f  p50 %.1f  mean %.1f  p99 %.1f  max %.1f\n", what, values.size(),
+                values.front(), at(0.01), at(0.5), sum / values.size(), at(0.99), values.back());
+}
+
+// Silent orders, then a short burst struck on every row.
+std::string writeClickModule(int orders)
+{
+    forge::it::Module module;
+    module.name = "sync clicks";
+    module.speed = 3;
+    module.tempo = 125;
+    forge::it::Sample click;
+    click.name = "click";
+    for (int i = 0; i < 400; ++i)
+        click.frames.push_back((i / 10) % 2 ? 16000 : -16000);
+    module.samples.push_back(click);
+    for (int order = 0; order < orders; ++order) {
+        forge::it::Pattern pattern(rowsPerOrder, 1);
+        if (order >= silentOrders) {
+            for (int row = 0; row < rowsPerOrder; ++row) {
+                pattern.at(row, 0).note = 60;
+                pattern.at(row, 0).instrument = 1;
+            }
+        }
+        module.patterns.push_back(pattern);
+        module.orders.push_back(static_cast<uint8_t>(order));
+    }
+    std::string path = "/tmp/plomvardix-bench-sync-" + std::to_string(::getpid()) + ".it";
+    if (!forge::writeFile(path, forge::it::serialise(module)))
+        return "";
+    return path;
+}
+
+// The sink's monitor, read in small fragments; each fragment's last frame reached the sink at its
+// arrival less the recording stream's latency.
+struct Recording {
+    std::vector<int16_t> left;                    // one channel is enough
+    std::vector<std::pair<size_t, double>> ends;  // frames so far, seconds they reached the sink
+    std::atomic<bool> stop{false};
+    std::string error;
+};
+
+void record(Recording& out)
+{
+    pa_sample_spec spec = {PA_SAMPLE_S16LE, rate, 2};
+    pa_buffer_attr attr;
+    std::memset(&attr, 0xff, sizeof attr);
+    constexpr uint32_t fragmentFrames = 64;
+    attr.fragsize = fragmentFrames * 4;
+    int error = 0;
+    pa_simple* in = pa_simple_new(nullptr, "plomvardix-bench-sync", PA_STREAM_RECORD, "sync.monitor", "monitor",
+                                  &spec, nullptr, &attr, &error);
+    if (in == nullptr) {
+        out.error = pa_strerror(error);
+        return;
+    }
+    int16_t buffer[fragmentFrames * 2];
+    while (!out.stop) {
+        if (pa_simple_read(in, buffer, sizeof buffer, &error) < 0) {
+            out.error = pa_strerror(error);
+            break;
+        }
+        double arrived = seconds(Clock::now());
+        pa_usec_t latency = pa_simple_get_latency(in, &error);
+        for (uint32_t i = 0; i < fragmentFrames; ++i)
+            out.left.push_back(buffer[2 * i]);
+        out.ends.push_back({out.left.size(), arrived - latency / 1e6});
+    }
+    pa_simple_free(in);
+}
+
+// Seconds at which frame `frame` of the recording reached the sink.
+double sinkTime(const Recording& recording, size_t frame)
+{
+    auto it = std::lower_bound(recording.ends.begin(), recording.ends.end(), std::make_pair(frame + 1, 0.0));
+    if (it == recording.ends.end())
+        --it;
+    return it->second - (static_cast<double>(it->first) - static_cast<double>(frame + 1)) / rate;
+}
+
+// First frames of bursts that follow at least `quiet` frames of silence.
+std::vector<size_t> onsets(const std::vector<int16_t>& frames, int quiet)
+{
+    std::vector<size_t> found;
+    int silent = quiet;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        if (std::abs(frames[i]) > 2000) {
+            if (silent >= quiet)
+                found.push_back(i);
+            silent = 0;
+        } else if (std::abs(frames[i]) < 200) {
+            ++silent;
+        }
+    }
+    return found;
+}
+
+int live(int secondsToPlay)
+{
+    int orders = silentOrders + static_cast<int>(secondsToPlay / (rowsPerOrder * 0.06)) + 1;
+    if (orders > 200)
+        orders = 200;
+    std::string module = writeClickModule(orders);
+    if (module.empty()) {
+        std::fprintf(stderr, "bench-sync: cannot write the click module\n");
+        return 1;
+    }
+
+    Recording recording;
+    recording.left.reserve(static_cast<size_t>(rate) * (secondsToPlay + 10));
+    std::thread recorder(record, std::ref(recording));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    if (!recording.error.empty()) {
+        recorder.join();
+        std::fprintf(stderr, "bench-sync: cannot record the sink's monitor: %s\n", recording.error.c_str());
+        return 1;
+    }
+
+    if (!audio::init(0, rate, 4)) {
+        recording.stop = true;
+        recorder.join();
+        std::fprintf(stderr, "bench-sync: no audio output\n");
+        return 1;
+    }
+    uint32_t handle = audio::musicLoad(false, module.c_str(), 0, 0, 1);
+    audio::musicSetPositionScaler(handle, 12);
+    audio::musicPlayEx(handle, 0, -1, true);
+
+    // Reported row changes, as the demo's loop would see them polling as fast as it can.
+    std::vector<std::pair<int, double>> changes;
+    changes.reserve(static_cast<size_t>(orders) * rowsPerOrder + 16);
+    int last = -1;
+    Clock::time_point end = Clock::now() + std::chrono::seconds(secondsToPlay + 3);
+    while (Clock::now() < end) {
+        uint32_t word = static_cast<uint32_t>(audio::channelGetPosition(handle));
+        int index = static_cast<int>(word & 0xFFFF) * rowsPerOrder + static_cast<int>((word >> 16) / 12);
+        if (index != last) {
+            changes.push_back({index, seconds(Clock::now())});
+            last = index;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    uint64_t serverFrames = pulse_latency::meanFrames();
+    audio::free();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    recording.stop = true;
+    recorder.join();
+    std::remove(module.c_str());
+
+    // Each reported change against the nearest click at the sink: rows are 60 ms apart, so this
+    // holds while the offset stays within half a row, and it survives a fragment the recorder lost.
+    std::vector<size_t> heard = onsets(recording.left, 1000);
+    std::vector<double> clickTimes;
+    for (size_t frame : heard)
+        clickTimes.push_back(sinkTime(recording, frame));
+    std::vector<double> offsets;
+    int firstClick = silentOrders * rowsPerOrder;
+    for (const auto& change : changes) {
+        if (change.first < firstClick || clickTimes.empty())
+            continue;
+        auto it = std::lower_bound(clickTimes.begin(), clickTimes.end(), change.second);
+        double nearest = it == clickTimes.end() ? clickTimes.back() : *it;
+        if (it != clickTimes.begin() && std::fabs(*(it - 1) - change.second) < std::fabs(nearest - change.second))
+            nearest = *(it - 1);
+        offsets.push_back((change.second - nearest) * 1000);
+        if (std::getenv("BENCH_SYNC_EACH"))
+            std::printf("  row %d at %.3f s: %.1f ms\n", change.first, change.second - changes.front().second,
+                        offsets.back());
+    }
+    std::printf("live: reported row change minus its first sample reaching the sink (positive: late)\n");
+    std::printf("  driver %s, server latency learned %.1f ms, rows reported %zu, clicks heard %zu\n",
+                std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "(SDL's choice)",
+                serverFrames * 1000.0 / rate, changes.size(), heard.size());
+    printDistribution("  offset", offsets);
+    std::printf("  machine load (1, 5, 15 min): %s\n", loadAverage().c_str());
+    return 0;
+}
+
+bool readWav(const std::string& path, std::vector<int16_t>& left)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    if (bytes.size() < 44 || std::memcmp(bytes.data(), "RIFF", 4) != 0)
+        return false;
+    // Walk the chunks to "data"; the format is the capture's own: 16-bit stereo at 44100 Hz.
+    size_t at = 12;
+    while (at + 8 <= bytes.size()) {
+        uint32_t size;
+        std::memcpy(&size, bytes.data() + at + 4, 4);
+        if (std::memcmp(bytes.data() + at, "data", 4) == 0) {
+            size_t frames = std::min<size_t>(size, bytes.size() - at - 8) / 4;
+            left.resize(frames);
+            for (size_t i = 0; i < frames; ++i)
+                std::memcpy(&left[i], bytes.data() + at + 8 + 4 * i, 2);
+            return true;
+        }
+        at += 8 + size + (size & 1);
+    }
+    return false;
+}
+
+// The onset of the beat shown at `around` seconds: the 1 ms block whose energy rises most against
+// the 5 ms before it, from 40 ms before to 20 ms after (a row lasts 60 ms; a frame shows a row
+// from its start to a frame step later).
+double beatOnset(const std::vector<int16_t>& left, double around)
+{
+    constexpr int block = rate / 1000;
+    long from = static_cast<long>((around - 0.04) * rate) / block;
+    long to = static_cast<long>((around + 0.02) * rate) / block;
+    auto energy = [&](long b) {
+        double sum = 0;
+        for (long i = b * block; i < (b + 1) * block && i < static_cast<long>(left.size()); ++i)
+            if (i >= 0)
+                sum += std::fabs(left[i]);
+        return sum / block;
+    };
+    double best = 0;
+    long bestBlock = -1;
+    for (long b = std::max(from, 5L); b <= to; ++b) {
+        double before = (energy(b - 1) + energy(b - 2) + energy(b - 3) + energy(b - 4) + energy(b - 5)) / 5;
+        double rise = energy(b) - before;
+        if (rise > best) {
+            best = rise;
+            bestBlock = b;
+        }
+    }
+    return bestBlock < 0 ? -1 : static_cast<double>(bestBlock * block) / rate;
+}
+
+int offline(const std::string& wavPath, const std::string& logPath)
+{
+    std::vector<int16_t> left;
+    if (!readWav(wavPath, left)) {
+        std::fprintf(stderr, "bench-sync: cannot read %s\n", wavPath.c_str());
+        return 1;
+    }
+    std::ifstream log(logPath);
+    std::string line;
+    std::getline(log, line);  // header: frame,seconds,order,row,scene,t
+    int lastIndex = -1;
+    std::vector<double> offsets;
+    while (std::getline(log, line)) {
+        std::stringstream fields(line);
+        std::string frame, secondsText, order, row;
+        std::getline(fields, frame, ',');
+        std::getline(fields, secondsText, ',');
+        std::getline(fields, order, ',');
+        std::getline(fields, row, ',');
+        if (order.empty() || row.empty())
+            continue;
+        int o = std::atoi(order.c_str());
+        int r = std::atoi(row.c_str());
+        int index = o * 128 + r;
+        // The drums play from order 5; the first frame that shows each beat row.
+        if (index != lastIndex && r % 8 == 0 && o >= 5) {
+            double shown = std::atof(secondsText.c_str());
+            double onset = beatOnset(left, shown);
+            if (onset >= 0)
+                offsets.push_back((shown - onset) * 1000);
+        }
+        lastIndex = index;
+    }
+    std::printf("offline: first frame showing a beat row minus the beat's onset in the sound (positive: late)\n");
+    printDistribution("  offset", offsets);
+    std::printf("  machine load (1, 5, 15 min): %s\n", loadAverage().c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && std::strcmp(argv[1], "live") == 0)
+        return live(argc >= 3 ? std::max(5, std::atoi(argv[2])) : 30);
+    if (argc == 4 && std::strcmp(argv[1], "offline") == 0)
+        return offline(argv[2], argv[3]);
+    std::fprintf(stderr, "usage: plomvardix-bench-sync live [SECONDS] | offline WAV LOG\n");
+    return 2;
+}
