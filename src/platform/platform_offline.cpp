@@ -2,6 +2,7 @@
 // pbuffer), a virtual clock stepped by swaps and sleeps, scripted events and message-box answers.
 #include "platform/offline.h"
 
+#include "platform/key_table.h"
 #include "platform/platform.h"
 #include "platform/sdl_window.h"
 
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 namespace {
 
@@ -268,34 +268,7 @@ bool scheduleKeyPress(uint64_t frame, int key)
 
 int keyCode(const char* name)
 {
-    struct Named {
-        const char* name;
-        int code;
-    };
-    static const Named named[] = {
-        {"escape", 27}, {"esc", 27}, {"space", 32}, {"return", 13}, {"enter", 13},
-        {"backspace", 8}, {"tab", 9}, {"shift", 16}, {"control", 17}, {"ctrl", 17},
-        {"alt", 18}, {"pause", 19}, {"pageup", 33}, {"pagedown", 34}, {"end", 35},
-        {"home", 36}, {"left", 37}, {"up", 38}, {"right", 39}, {"down", 40},
-        {"insert", 45}, {"delete", 46},
-    };
-    for (const Named& entry : named)
-        if (strcasecmp(name, entry.name) == 0)
-            return entry.code;
-    if (name[0] && !name[1]) {
-        char c = name[0];
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 'A';
-        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-            return c;
-    }
-    if ((name[0] == 'f' || name[0] == 'F') && name[1]) {
-        char* end = nullptr;
-        long n = std::strtol(name + 1, &end, 10);
-        if (*end == '\0' && n >= 1 && n <= 12)
-            return 111 + static_cast<int>(n);
-    }
-    return -1;
+    return key_table::fromName(name);
 }
 
 void setFullscreenAnswer(int answer)
