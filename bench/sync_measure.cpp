@@ -179,15 +179,15 @@ int live(int secondsToPlay)
         return 1;
     }
 
-    if (!audio::init(0, rate, 4)) {
+    if (!audio::init(rate)) {
         recording.stop = true;
         recorder.join();
         std::fprintf(stderr, "bench-sync: no audio output\n");
         return 1;
     }
-    uint32_t handle = audio::musicLoad(false, module.c_str(), 0, 0, 1);
+    uint32_t handle = audio::musicLoad(module.c_str());
     audio::musicSetPositionScaler(handle, 12);
-    audio::musicPlayEx(handle, 0, -1, true);
+    audio::musicPlayEx(handle, 0);
 
     // Reported row changes, as the demo's loop would see them polling as fast as it can.
     std::vector<std::pair<int, double>> changes;

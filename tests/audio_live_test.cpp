@@ -45,11 +45,11 @@ void checkPositionAgainstPlayed(const char* latencyMs)
     setenv("PLOMVARDIX_AUDIO_LATENCY_MS", latencyMs, 1);
     int64_t latency = std::atoi(latencyMs) * 44100 / 1000;
 
-    ASSERT_TRUE(audio::init(0, 44100, 4));
-    uint32_t handle = audio::musicLoad(false, module.c_str(), 0, 0, 1);
+    ASSERT_TRUE(audio::init(44100));
+    uint32_t handle = audio::musicLoad(module.c_str());
     ASSERT_NE(handle, 0u);
     audio::musicSetPositionScaler(handle, 12);
-    audio::musicPlayEx(handle, 0, -1, true);
+    audio::musicPlayEx(handle, 0);
 
     std::vector<Sample> samples;
     for (int i = 0; i < 60; ++i) {
@@ -103,10 +103,10 @@ TEST(LiveAudio, DummyDeviceOpensAndSeeksAtOnce)
 {
     std::string module = audio_test::writeHeldToneModule("dummy", 4, rowsPerOrder);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ASSERT_TRUE(audio::init(0, 44100, 4));
-    uint32_t handle = audio::musicLoad(false, module.c_str(), 0, 0, 1);
+    ASSERT_TRUE(audio::init(44100));
+    uint32_t handle = audio::musicLoad(module.c_str());
     audio::musicSetPositionScaler(handle, 12);
-    audio::musicPlayEx(handle, 0, -1, true);
+    audio::musicPlayEx(handle, 0);
     SDL_Delay(30);
     ASSERT_TRUE(audio::channelSetPosition(handle, 5u << 16 | 3u));
     EXPECT_EQ(static_cast<uint32_t>(audio::channelGetPosition(handle)), (5u * 12) << 16 | 3u);
@@ -117,9 +117,9 @@ TEST(LiveAudio, DummyDeviceOpensAndSeeksAtOnce)
 TEST(LiveAudio, NoDeviceMeansInitFails)
 {
     setenv("SDL_AUDIODRIVER", "plomvardix-no-such-driver", 1);
-    EXPECT_FALSE(audio::init(0, 44100, 4));
+    EXPECT_FALSE(audio::init(44100));
     EXPECT_EQ(music.init(), -1);
-    EXPECT_EQ(audio::musicLoad(false, "data/glimo.it", 0, 0, 1), 0u);
+    EXPECT_EQ(audio::musicLoad("data/glimo.it"), 0u);
 }
 
 }  // namespace

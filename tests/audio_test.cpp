@@ -67,11 +67,11 @@ protected:
     // Opens the audio at the current clock and plays `path` from order 0; returns the handle.
     uint32_t play(const std::string& path)
     {
-        EXPECT_TRUE(audio::init(0, 44100, 4));
-        uint32_t handle = audio::musicLoad(false, path.c_str(), 0, 0, 1);
+        EXPECT_TRUE(audio::init(44100));
+        uint32_t handle = audio::musicLoad(path.c_str());
         EXPECT_NE(handle, 0u);
         EXPECT_TRUE(audio::musicSetPositionScaler(handle, 12));
-        EXPECT_TRUE(audio::musicPlayEx(handle, 0, -1, true));
+        EXPECT_TRUE(audio::musicPlayEx(handle, 0));
         return handle;
     }
 };
@@ -243,9 +243,9 @@ TEST_F(OfflineAudio, TheSameRunGivesTheSameSamples)
 
 TEST_F(OfflineAudio, HarmlessWithoutAModule)
 {
-    EXPECT_EQ(audio::musicLoad(false, "data/glimo.it", 0, 0, 1), 0u);  // not initialised
-    ASSERT_TRUE(audio::init(0, 44100, 4));
-    EXPECT_EQ(audio::musicLoad(false, "no/such/module.it", 0, 0, 1), 0u);
+    EXPECT_EQ(audio::musicLoad("data/glimo.it"), 0u);  // not initialised
+    ASSERT_TRUE(audio::init(44100));
+    EXPECT_EQ(audio::musicLoad("no/such/module.it"), 0u);
     EXPECT_FALSE(audio::musicPlay(0));
     EXPECT_FALSE(audio::channelSetPosition(0, 1));
     EXPECT_EQ(audio::channelGetPosition(0), 0u);

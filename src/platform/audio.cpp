@@ -210,7 +210,7 @@ namespace audio {
 
 // Initialising again starts afresh (a second run of the demo in one process, after the offline
 // back end was reset) rather than failing.
-bool init(int, uint32_t frequency, uint32_t)
+bool init(uint32_t frequency)
 {
     free();
     if (frequency < 8000 || frequency > 192000)
@@ -232,29 +232,18 @@ bool setVolume(uint32_t volume)
     return true;
 }
 
-// From a file only the whole file is read (offset and length 0); from memory, `length` bytes at
-// `path + offset`. The module is loaded paused; musicPlay starts it.
-uint32_t musicLoad(bool fromMemory, const char* path, uint64_t offset, uint32_t length, uint32_t)
+// The module is loaded paused; musicPlay starts it.
+uint32_t musicLoad(const char* path)
 {
     if (!data.open || path == nullptr)
         return 0;
-    openmpt_module* module = nullptr;
-    if (fromMemory) {
-        if (length == 0)
-            return 0;
-        module = openmpt_module_create_from_memory2(path + offset, length, openmpt_log_func_silent, nullptr,
-                                                    openmpt_error_func_ignore, nullptr, nullptr, nullptr,
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr)
+        return 0;
+    openmpt_module* module = openmpt_module_create2(openmpt_stream_get_file_callbacks(), file, openmpt_log_func_silent,
+                                                    nullptr, openmpt_error_func_ignore, nullptr, nullptr, nullptr,
                                                     moduleControls);
-    } else {
-        if (offset != 0 || length != 0)
-            return 0;
-        std::FILE* file = std::fopen(path, "rb");
-        if (file == nullptr)
-            return 0;
-        module = openmpt_module_create2(openmpt_stream_get_file_callbacks(), file, openmpt_log_func_silent, nullptr,
-                                        openmpt_error_func_ignore, nullptr, nullptr, nullptr, moduleControls);
-        std::fclose(file);
-    }
+    std::fclose(file);
     if (module == nullptr)
         return 0;
 
@@ -300,7 +289,7 @@ bool musicSetPositionScaler(uint32_t handle, uint32_t scaler)
 }
 
 // Position 0xFFFFFFFF plays on from where the module is; any other is an order and row to start at.
-bool musicPlayEx(uint32_t handle, uint32_t position, int, bool)
+bool musicPlayEx(uint32_t handle, uint32_t position)
 {
     OutputLock lock;
     if (!validHandle(handle))

@@ -7,14 +7,14 @@
 
 namespace audio {
 
-bool init(int device, uint32_t frequency, uint32_t flags);  // false when no output can be opened
+bool init(uint32_t frequency);  // false when no output can be opened
 bool setVolume(uint32_t volume);                            // 0..100
-// Loads a module from a file (fromMemory false), paused until musicPlay; returns its handle, 0 on failure.
-uint32_t musicLoad(bool fromMemory, const char* path, uint64_t offset, uint32_t length, uint32_t flags);
+// Loads the module file at `path`, paused until musicPlay; returns its handle, 0 on failure.
+uint32_t musicLoad(const char* path);
 bool musicPlay(uint32_t handle);
 bool start();
 bool musicSetPositionScaler(uint32_t handle, uint32_t scaler);
-bool musicPlayEx(uint32_t handle, uint32_t position, int flags, bool reset);
+bool musicPlayEx(uint32_t handle, uint32_t position);
 // Position word: order in the low 16 bits, row in the high 16 bits (row x scaler + twelfths when reading).
 bool channelSetPosition(uint32_t handle, uint64_t position);
 bool update();
