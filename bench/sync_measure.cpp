@@ -10,7 +10,7 @@
 // Run through bench/sync, which starts a private PulseAudio server and the capture run.
 #include "it_writer.h"
 #include "write_file.h"
-#include "platform/audio.h"
+#include "music/mixer.h"
 #include "platform/pulse_latency.h"
 
 #include <pulse/error.h>

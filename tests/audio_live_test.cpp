@@ -2,7 +2,7 @@
 // to a file, so the reported position can be held against the frames played so far.
 #include "audio_test_modules.h"
 #include "music/music_player.h"
-#include "platform/audio.h"
+#include "music/mixer.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>

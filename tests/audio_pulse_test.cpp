@@ -2,7 +2,7 @@
 // null sink): SDL plays through it, the server's latency is learned from it, and the position
 // read with that latency counted still moves forward row by row and never back.
 #include "audio_test_modules.h"
-#include "platform/audio.h"
+#include "music/mixer.h"
 #include "platform/pulse_latency.h"
 
 #include <SDL.h>

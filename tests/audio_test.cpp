@@ -1,7 +1,7 @@
 // Tests of the audio stand-in on the offline back end: frames in lockstep with the virtual clock,
 // the position word of the row being heard, seeking, and the end of the song.
 #include "audio_test_modules.h"
-#include "platform/audio.h"
+#include "music/mixer.h"
 #include "platform/audio_offline.h"
 #include "platform/offline.h"
 #include "platform/platform.h"

@@ -1,7 +1,7 @@
 // Tests of the music player over a fake audio library: the calls it makes and how it reads and
 // writes the position word.
 #include "music/music_player.h"
-#include "platform/audio.h"
+#include "music/mixer.h"
 
 #include <gtest/gtest.h>
 

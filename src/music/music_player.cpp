@@ -1,6 +1,6 @@
 #include "music/music_player.h"
 
-#include "platform/audio.h"
+#include "music/mixer.h"
 
 MusicPlayer music;
 

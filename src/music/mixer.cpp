@@ -1,6 +1,6 @@
-// The audio stand-in's portable part: one libopenmpt module mixed in small chunks, a record of the
+// The mixer: one libopenmpt module mixed in small chunks, a record of the
 // frame at which each row starts, and the position word of the row now being heard.
-#include "platform/audio.h"
+#include "music/mixer.h"
 
 #include "platform/audio_output.h"
 

@@ -1,7 +1,7 @@
-// The audio stand-in: the calls the music player makes to its audio library, with their
-// arguments and results. Modules are decoded by libopenmpt and mixed as 44100 Hz stereo; where
-// the samples go (an SDL audio device, or a buffer in lockstep with the virtual clock) is the
-// back end's business (audio_live.cpp, audio_offline.cpp).
+// The mixer: the calls the music player makes to its audio library, with their arguments and
+// results. Modules are decoded by libopenmpt and mixed as 44100 Hz stereo; where the samples go (an
+// SDL audio device, or a buffer in lockstep with the virtual clock) is the platform back end's
+// business (audio_output.h: audio_live.cpp, audio_offline.cpp).
 #pragma once
 #include <cstdint>
 
