@@ -49,6 +49,7 @@ const char* const pictureNames[15] = {
 };
 
 CreditsScene* scene = nullptr;
+RingScene* ring = nullptr;  // lives to the end, as the demo's scenes do
 std::vector<GLuint> pictureIds;  // bound by the scene's load, in loading order
 long drawsBeforeCredits = -1;    // random numbers drawn by the whole load sequence
 
@@ -61,7 +62,7 @@ public:
         scene = new CreditsScene;
         TitleScene title;
         GlyphBlurScene glyph;
-        RingScene* ring = new RingScene;  // its emitter reads the clock, so made after the window
+        ring = new RingScene;  // its emitter reads the clock, so made after the window
         LaserTubeScene laser;
         LatticeScene lattice;
         PlasmaScene plasma;

@@ -6,6 +6,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -40,6 +41,7 @@ TEST(DataFolder, TheLoaderTakesEveryPicture)
         EXPECT_TRUE(powerOfTwo(texture.width) && powerOfTwo(texture.height))
             << path << " is " << texture.width << " x " << texture.height;
         EXPECT_TRUE(texture.bitsPerPixel == 24 || texture.bitsPerPixel == 32) << path;
+        std::free(texture.pixels);
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }

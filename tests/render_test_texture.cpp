@@ -34,6 +34,11 @@ Bytes operator+(Bytes a, const Bytes& b)
     return a;
 }
 
+// A record that frees its pixel buffer when the test is done with it.
+struct OwnedTexture : Texture {
+    ~OwnedTexture() { std::free(pixels); }
+};
+
 class TextureLoader : public ::testing::Test {
 protected:
     static std::string folder;
@@ -67,7 +72,7 @@ protected:
 
     void expectRejected(const std::string& path, const char* why)
     {
-        Texture texture{};
+        OwnedTexture texture{};
         texture.id = 77;  // a failure leaves the name alone
         bool ok = true;
         size_t filesBefore = openFiles();
@@ -120,7 +125,7 @@ TEST_F(TextureLoader, Accepts24BitSwapsToRgbAndKeepsRowOrder)
     // 3 x 2 (rows of 9 bytes, not 4-aligned), B,G,R per pixel, first stored row first.
     Bytes pixels = {255, 0, 0, 0, 255, 0, 0, 0, 255,  10, 20, 30, 40, 50, 60, 70, 80, 90};
     std::string path = write("rgb24.tga", header(2, 3, 2, 24, 0x20) + pixels + Bytes{'T', 'R', 'U', 'E'});
-    Texture texture{};
+    OwnedTexture texture{};
     bool ok = false;
     EXPECT_EQ(load(texture, path, ok), "Loading texture " + path + "-> ok\n");
     ASSERT_TRUE(ok);
@@ -153,7 +158,7 @@ TEST_F(TextureLoader, Accepts32BitKeepingAlpha)
 {
     Bytes pixels = {1, 2, 3, 4,  5, 6, 7, 8,  9, 10, 11, 12,  13, 14, 15, 16};
     std::string path = write("rgba32.tga", header(2, 2, 2, 32) + pixels);
-    Texture texture{};
+    OwnedTexture texture{};
     bool ok = false;
     EXPECT_EQ(load(texture, path, ok), "Loading texture " + path + "-> ok\n");
     ASSERT_TRUE(ok);
@@ -195,7 +200,7 @@ TEST_F(TextureLoader, RejectsEveryOtherKindSilently)
                        "wider than the GL takes");
 
     // A 0 x N picture: the sizes are stored before they are tested.
-    Texture texture{};
+    OwnedTexture texture{};
     bool ok = true;
     std::string path = write("zero.tga", header(2, 0, 5, 24));
     EXPECT_EQ(load(texture, path, ok), "Loading texture " + path);
@@ -240,7 +245,7 @@ TEST_F(TextureLoader, ImageMagickFiles)
         return rgba;
     };
 
-    Texture plain{};
+    OwnedTexture plain{};
     bool ok = false;
     std::string path = convert("", "magick.tga");
     EXPECT_EQ(load(plain, path, ok), "Loading texture " + path + "-> ok\n");
@@ -251,7 +256,7 @@ TEST_F(TextureLoader, ImageMagickFiles)
     EXPECT_EQ(texels(3, 2), expected);
     EXPECT_EQ(std::count(expected.begin(), expected.end(), 10), 3) << "the grey row is there";
 
-    Texture alpha{};
+    OwnedTexture alpha{};
     path = convert("-alpha on", "magick_alpha.tga");
     EXPECT_EQ(load(alpha, path, ok), "Loading texture " + path + "-> ok\n");
     ASSERT_TRUE(ok);
@@ -261,7 +266,7 @@ TEST_F(TextureLoader, ImageMagickFiles)
     EXPECT_EQ(alpha.pixels[3], 255);
 
     // The top-left flag in the descriptor changes nothing in the upload.
-    Texture topFirst{};
+    OwnedTexture topFirst{};
     path = convert("-orient TopLeft", "magick_top.tga");
     EXPECT_EQ(load(topFirst, path, ok), "Loading texture " + path + "-> ok\n");
     ASSERT_TRUE(ok);

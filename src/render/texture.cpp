@@ -94,6 +94,11 @@ bool loadTGA(Texture& texture, const char* path)
     std::printf("Loading texture %s", path);
     if (!file)
         return false;
+    return loadTGAFrom(texture, file);
+}
+
+bool loadTGAFrom(Texture& texture, FILE* file)
+{
     bool read = readHeader(file, texture) && fitsTheGL(texture) && readPixels(file, texture);
     std::fclose(file);
     if (!read)

@@ -1,6 +1,7 @@
 // A picture loaded from an uncompressed true-colour TGA file into a GL texture.
 #pragma once
 #include <cstdint>
+#include <cstdio>
 
 struct Texture {
     unsigned char* pixels;
@@ -11,3 +12,5 @@ struct Texture {
 };
 
 bool loadTGA(Texture& texture, const char* path);
+// The same load from a file already open, after the log text; closes the file on every path.
+bool loadTGAFrom(Texture& texture, std::FILE* file);

@@ -138,7 +138,10 @@ int loadDemo()
         loaded = true;
         return -1;
     }
-    music.load("data/glimo.it");
+    // Without its module the music never moves, so the first scene stays until Escape: say why.
+    if (music.load("data/glimo.it") == 0)
+        std::fprintf(stderr, "plomvardix: the module data/glimo.it could not be loaded; "
+                             "the music will not play and the first scene stays until Escape\n");
 
     for (std::size_t k = 0; k < std::size(effects); ++k) {
         drawLoadingBar(40.0f + k);

@@ -1,0 +1,250 @@
+// Every data file broken three ways (missing, cut to half its length, replaced by random bytes of
+// its length), one case each, through the offline runner: the demo runs on and ends normally, the
+// loader prints exactly its texts, and a module that cannot be loaded keeps the first scene until
+// Escape and says so on standard error.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const dataFiles[] = {
+    "glimo.it",
+    "text_gfx_zub.tga", "text_gfx_presents.tga", "text_gfx_ademo.tga", "text_gfx_called.tga",
+    "text_gfx_plomvardix.tga", "gfx_not.tga", "gfx_supernena.tga", "fostarina2.tga", "k.tga",
+    "bazura.tga", "fordtuneao3.tga", "minik.tga", "text_laser.tga", "cartelin.tga", "zub03.tga",
+    "creditosdeverdad.tga", "creditos_staff.tga", "creditos_ruvo.tga", "creditos_pemi.tga",
+    "creditos_aux.tga", "creditos_theyhave.tga", "greets_1.tga", "greets_2.tga", "greets_3.tga",
+    "greets_4.tga", "epileptics.tga", "allez.tga", "fin.tga",
+};
+
+enum class Damage { missing, halved, random };
+
+struct Case {
+    const char* file;
+    Damage damage;
+};
+
+void PrintTo(const Case& c, std::ostream* out)
+{
+    const char* damage[] = {"missing", "halved", "random"};
+    *out << c.file << " " << damage[static_cast<int>(c.damage)];
+}
+
+std::vector<Case> allCases()
+{
+    std::vector<Case> cases;
+    for (const char* file : dataFiles)
+        for (Damage damage : {Damage::missing, Damage::halved, Damage::random})
+            cases.push_back({file, damage});
+    return cases;
+}
+
+std::string caseName(const ::testing::TestParamInfo<Case>& info)
+{
+    std::string name = info.param.file;
+    for (char& c : name)
+        if (c == '.')
+            c = '_';
+    const char* damage[] = {"missing", "halved", "random"};
+    return name + "_" + damage[static_cast<int>(info.param.damage)];
+}
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void damage(const fs::path& path, Damage how, unsigned seed)
+{
+    if (how == Damage::missing) {
+        fs::remove(path);
+        return;
+    }
+    auto size = fs::file_size(path);
+    if (how == Damage::halved) {
+        fs::resize_file(path, size / 2);
+        return;
+    }
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& b : bytes)
+        b = static_cast<char>(random() & 0xFF);
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+struct Line {
+    int order = 0;
+    std::string scene;
+};
+
+std::vector<Line> readLog(const fs::path& path)
+{
+    std::vector<Line> lines;
+    std::ifstream in(path);
+    std::string text;
+    std::getline(in, text);  // frame,seconds,order,row,scene,t
+    while (std::getline(in, text)) {
+        std::vector<std::string> fields;
+        std::stringstream row(text);
+        std::string field;
+        while (std::getline(row, field, ','))
+            fields.push_back(field);
+        Line line;
+        line.order = fields.size() > 2 ? std::atoi(fields[2].c_str()) : -1;
+        line.scene = fields.size() > 4 ? fields[4] : "";
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Space every other frame once the scenes run, more presses than there are orders, then Escape.
+const int escapeFrame = 140;
+
+std::string keyScript()
+{
+    std::string keys;
+    for (int frame = 30; frame < 30 + 2 * 45; frame += 2)
+        keys += std::to_string(frame) + ":space,";
+    return keys + std::to_string(escapeFrame) + ":escape";
+}
+
+struct DemoRun {
+    int status = -1;
+    std::string out, err;
+    std::vector<Line> log;
+};
+
+// Runs the offline runner in `dir` (which holds data/) with the key script.
+DemoRun capture(const fs::path& dir)
+{
+    std::string command = "cd '" + dir.string() + "' && '" CAPTURE_EXE "' --log log.csv --keys " + keyScript() +
+                          " >stdout 2>stderr";
+    int raw = std::system(command.c_str());
+    DemoRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = slurp(dir / "stdout");
+    run.err = slurp(dir / "stderr");
+    run.log = readLog(dir / "log.csv");
+    return run;
+}
+
+// A folder with data/ made of links to the intact files, except `damaged`, which is a copy.
+fs::path makeDataFolder(const std::string& name, const std::string& damaged)
+{
+    fs::path dir = fs::temp_directory_path() / ("broken_data_" + std::to_string(::getpid()) + "_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir / "data");
+    for (const char* file : dataFiles) {
+        if (file == damaged)
+            fs::copy_file(fs::path(DATA_DIR) / file, dir / "data" / file);
+        else
+            fs::create_symlink(fs::path(DATA_DIR) / file, dir / "data" / file);
+    }
+    return dir;
+}
+
+// What the loader prints with the data intact: the pictures the scenes load, in their order, each
+// "-> ok". Which pictures those are is the scenes' business, so it is measured once per build of
+// the runner and kept beside it.
+const std::string& intactOutput()
+{
+    static std::string output;
+    if (!output.empty())
+        return output;
+    auto stamp = fs::last_write_time(CAPTURE_EXE).time_since_epoch().count();
+    fs::path cached = fs::current_path() / ("broken_data_intact_" + std::to_string(stamp) + ".txt");
+    if (fs::exists(cached)) {
+        output = slurp(cached);
+        return output;
+    }
+    fs::path dir = makeDataFolder("intact", "");
+    DemoRun run = capture(dir);
+    fs::remove_all(dir);
+    EXPECT_EQ(run.status, 0) << run.err;
+    // Only whole lines of the loader's two texts.
+    std::stringstream lines(run.out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::string prefix = "Loading texture data/", suffix = ".tga-> ok";
+        bool whole = line.size() > prefix.size() + suffix.size() && line.compare(0, prefix.size(), prefix) == 0 &&
+                     line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0;
+        EXPECT_TRUE(whole) << line;
+    }
+    EXPECT_FALSE(run.out.empty());
+    EXPECT_EQ(run.out.back(), '\n');
+    if (::testing::Test::HasFailure())
+        return output;
+    output = run.out;
+    fs::path part = cached;
+    part += "." + std::to_string(::getpid());
+    std::ofstream(part, std::ios::binary) << output;
+    fs::rename(part, cached);
+    return output;
+}
+
+class BrokenData : public ::testing::TestWithParam<Case> {};
+
+}  // namespace
+
+TEST_P(BrokenData, TheDemoRunsOnAndEndsNormally)
+{
+    const Case& c = GetParam();
+    std::string intact = intactOutput();
+    ASSERT_FALSE(intact.empty()) << "the run with intact data failed";
+
+    fs::path dir = makeDataFolder(caseName({c, 0}), c.file);
+    unsigned seed = 1;
+    for (char ch : caseName({c, 0}))
+        seed = seed * 31 + static_cast<unsigned char>(ch);
+    damage(dir / "data" / c.file, c.damage, seed);
+    DemoRun run = capture(dir);
+    fs::remove_all(dir);
+
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("GL error"), std::string::npos) << run.err;
+
+    // Each load of the damaged picture prints its text without "-> ok"; every other picture loads.
+    // None of the damage leaves a header the loader accepts.
+    std::string expected = intact;
+    std::string whole = std::string("data/") + c.file + "-> ok\n";
+    for (size_t at = expected.find(whole); at != std::string::npos; at = expected.find(whole, at))
+        expected.erase(at + whole.size() - 6, 6);
+    EXPECT_EQ(run.out, expected);
+
+    ASSERT_FALSE(run.log.empty());
+    const std::string moduleLine = "plomvardix: the module data/glimo.it could not be loaded";
+    bool moduleLost = std::string(c.file) == "glimo.it" && c.damage != Damage::halved;
+    if (moduleLost) {
+        EXPECT_NE(run.err.find(moduleLine), std::string::npos) << run.err;
+        for (const Line& line : run.log) {
+            EXPECT_EQ(line.order, 0);
+            if (!line.scene.empty()) {
+                EXPECT_EQ(line.scene, "TitleScene");
+            }
+        }
+        EXPECT_EQ(run.log.back().scene, "TitleScene") << "the run ends on Escape";
+    } else {
+        EXPECT_EQ(run.err.find(moduleLine), std::string::npos) << run.err;
+        // The presses take the music through every order to 39, which ends the demo.
+        EXPECT_EQ(run.log.back().order, 39);
+        EXPECT_EQ(run.log.back().scene, "");
+        EXPECT_LT(run.log.size(), static_cast<size_t>(escapeFrame));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryFile, BrokenData, ::testing::ValuesIn(allCases()), caseName);
