@@ -1,6 +1,6 @@
 // Tests of the audio stand-in on the live back end: SDL's disk audio driver writes what it plays
 // to a file, so the reported position can be held against the frames played so far.
-#include "audio_test_modules.h"
+#include "support/audio_test_modules.h"
 #include "music/music_player.h"
 #include "music/mixer.h"
 
@@ -45,11 +45,8 @@ void checkPositionAgainstPlayed(const char* latencyMs)
     setenv("PLOMVARDIX_AUDIO_LATENCY_MS", latencyMs, 1);
     int64_t latency = std::atoi(latencyMs) * 44100 / 1000;
 
-    ASSERT_TRUE(audio::init(44100));
-    uint32_t handle = audio::musicLoad(module.c_str());
+    uint32_t handle = audio_test::openAndPlay(module);
     ASSERT_NE(handle, 0u);
-    audio::musicSetPositionScaler(handle, 12);
-    audio::musicPlayEx(handle, 0);
 
     std::vector<Sample> samples;
     for (int i = 0; i < 60; ++i) {
@@ -103,10 +100,7 @@ TEST(LiveAudio, DummyDeviceOpensAndSeeksAtOnce)
 {
     std::string module = audio_test::writeHeldToneModule("dummy", 4, rowsPerOrder);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
-    ASSERT_TRUE(audio::init(44100));
-    uint32_t handle = audio::musicLoad(module.c_str());
-    audio::musicSetPositionScaler(handle, 12);
-    audio::musicPlayEx(handle, 0);
+    uint32_t handle = audio_test::openAndPlay(module);
     SDL_Delay(30);
     ASSERT_TRUE(audio::channelSetPosition(handle, 5u << 16 | 3u));
     EXPECT_EQ(static_cast<uint32_t>(audio::channelGetPosition(handle)), (5u * 12) << 16 | 3u);

@@ -1,7 +1,7 @@
 // The live audio output on a real PulseAudio server (started by tests/audio_pulse_e2e.sh with a
 // null sink): SDL plays through it, the server's latency is learned from it, and the position
 // read with that latency counted still moves forward row by row and never back.
-#include "audio_test_modules.h"
+#include "support/audio_test_modules.h"
 #include "music/mixer.h"
 #include "platform/pulse_latency.h"
 

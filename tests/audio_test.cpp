@@ -1,7 +1,7 @@
 // Tests of the audio stand-in on the offline back end: frames in lockstep with the virtual clock,
 // the position word of the row being heard, seeking, and the end of the song.
-#include "audio_test_modules.h"
 #include "music/mixer.h"
+#include "support/audio_test_modules.h"
 #include "platform/audio_offline.h"
 #include "platform/offline.h"
 #include "platform/platform.h"
@@ -65,15 +65,7 @@ protected:
     }
 
     // Opens the audio at the current clock and plays `path` from order 0; returns the handle.
-    uint32_t play(const std::string& path)
-    {
-        EXPECT_TRUE(audio::init(44100));
-        uint32_t handle = audio::musicLoad(path.c_str());
-        EXPECT_NE(handle, 0u);
-        EXPECT_TRUE(audio::musicSetPositionScaler(handle, 12));
-        EXPECT_TRUE(audio::musicPlayEx(handle, 0));
-        return handle;
-    }
+    uint32_t play(const std::string& path) { return audio_test::openAndPlay(path); }
 };
 
 TEST_F(OfflineAudio, RendersExactlyTheFramesOfTheVirtualClock)

@@ -2,7 +2,7 @@
 // its length), one case each, through the offline runner: the demo runs on and ends normally, the
 // loader prints exactly its texts, and a module that cannot be loaded keeps the first scene until
 // Escape and says so on standard error.
-#include <gtest/gtest.h>
+#include "support/capture_run.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -61,13 +61,7 @@ std::string caseName(const ::testing::TestParamInfo<Case>& info)
     return name + "_" + damage[static_cast<int>(info.param.damage)];
 }
 
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using capture_support::slurp;
 
 void damage(const fs::path& path, Damage how, unsigned seed)
 {
@@ -99,11 +93,7 @@ std::vector<Line> readLog(const fs::path& path)
     std::string text;
     std::getline(in, text);  // frame,seconds,order,row,scene,t
     while (std::getline(in, text)) {
-        std::vector<std::string> fields;
-        std::stringstream row(text);
-        std::string field;
-        while (std::getline(row, field, ','))
-            fields.push_back(field);
+        const std::vector<std::string> fields = capture_support::splitCsv(text);
         Line line;
         line.order = fields.size() > 2 ? std::atoi(fields[2].c_str()) : -1;
         line.scene = fields.size() > 4 ? fields[4] : "";

@@ -1,6 +1,7 @@
 // plomvardix-capture end to end: the real executable, its options, PNG frames, the frame-step log
 // and the exit status.
-#include "capture_support.h"
+#include "support/capture_run.h"
+#include "support/png_file.h"
 
 #include <algorithm>
 
@@ -60,8 +61,7 @@ TEST_F(Capture, OutputsThatFailFailTheRun)
 
 TEST_F(Capture, WritesChosenFramesAndOneLogLinePerFrameStep)
 {
-    Outcome r = run("--frames 0,1-2 --out " + (dir / "frames").string() + " --log " + (dir / "log.csv").string() +
-                " --keys 40:escape");
+    Outcome r = runLogged("--frames 0,1-2 --out " + (dir / "frames").string() + " --keys 40:escape");
     // The "fullscreen?" question went to standard error and was answered No.
     EXPECT_NE(r.err.find("zub.plomvardix: fullscreen?"), std::string::npos);
     EXPECT_EQ(r.status, 0) << r.err;
@@ -83,39 +83,27 @@ TEST_F(Capture, WritesChosenFramesAndOneLogLinePerFrameStep)
         EXPECT_NEAR(rgb[2], 89, 1);
     }
 
-    auto lines = logLines();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[0], (std::vector<std::string>{"frame", "seconds", "order", "row", "scene", "t"}));
-    for (size_t k = 1; k < lines.size(); ++k) {
-        ASSERT_EQ(lines[k].size(), 6u) << k;
-        if (k > 1) {
-            EXPECT_EQ(std::stoull(lines[k][0]), std::stoull(lines[k - 1][0]) + 1) << "a frame step per frame";
-        }
-    }
-    const auto& first = lines[1];
-    EXPECT_EQ(lines.back()[0], "40");  // Escape is taken after the frame step of its frame
-    EXPECT_EQ(first[4], "TitleScene");
-    EXPECT_GT(std::stod(first[5]), 1.0);  // the first scene's first t counts the whole loading
-    double seconds = std::stod(lines.back()[1]);
-    EXPECT_GT(seconds, 40 / 60.0 + 1.0);
+    EXPECT_EQ(logLines().at(0), (std::vector<std::string>{"frame", "seconds", "order", "row", "scene", "t"}));
+    const std::vector<Step> run = steps();
+    ASSERT_GE(run.size(), 2u);
+    for (size_t k = 1; k < run.size(); ++k)
+        EXPECT_EQ(run[k].frame, run[k - 1].frame + 1) << "a frame step per frame";
+    EXPECT_EQ(run.back().frame, 40);  // Escape is taken after the frame step of its frame
+    EXPECT_GT(std::stod(run.back().seconds), 40 / 60.0 + 1.0);
 }
 
 TEST_F(Capture, MinimisedFramesDrawNothingAndCloseEndsTheRun)
 {
-    Outcome r = run("--log " + (dir / "log.csv").string() + " --keys 30:minimize,35:restore,40:close --fps 30 --fullscreen yes");
+    Outcome r = runLogged("--keys 30:minimize,35:restore,40:close --fps 30 --fullscreen yes");
     EXPECT_EQ(r.status, 0) << r.err;
-    auto lines = logLines();
-    std::vector<unsigned long long> frames;
-    for (size_t k = 1; k < lines.size(); ++k)
-        frames.push_back(std::stoull(lines[k][0]));
-    ASSERT_FALSE(frames.empty());
-    for (unsigned long long frame : frames)
-        EXPECT_TRUE(frame < 30 || frame >= 35) << "frame step while minimised at " << frame;
+    const std::vector<Step> run = steps();
+    ASSERT_GE(run.size(), 2u);
+    for (const Step& step : run)
+        EXPECT_TRUE(step.frame < 30 || step.frame >= 35) << "frame step while minimised at " << step.frame;
     // Close is taken at the next message pass, before that frame's step.
-    EXPECT_EQ(frames.back(), 39u);
+    EXPECT_EQ(run.back().frame, 39);
     // At 30 frames per second, frame steps one after another are 1/30 s apart.
-    ASSERT_GE(lines.size(), 3u);
-    EXPECT_NEAR(std::stod(lines[2][1]) - std::stod(lines[1][1]), 1 / 30.0, 1e-6);
+    EXPECT_NEAR(std::stod(run[1].seconds) - std::stod(run[0].seconds), 1 / 30.0, 1e-6);
 }
 
 // Started from a folder without data/, the demo moves to its executable's folder, which has it.
@@ -131,55 +119,6 @@ TEST_F(Capture, FindsTheDataFromAnyWorkingDirectory)
     };
     EXPECT_GT(count("Loading texture"), 0u);
     EXPECT_EQ(count("-> ok\n"), count("Loading texture")) << r.out;
-}
-
-// The whole demo, at a low frame rate to keep it short: every order is still polled.
-TEST_F(Capture, RunsTheWholeTimelineWithItsAudio)
-{
-    Outcome r = run("--fps 5 --log " + (dir / "log.csv").string() + " --wav " + (dir / "audio.wav").string());
-    ASSERT_EQ(r.status, 0) << r.err;
-    // Standard output is the demo's own: picture log lines only.
-    std::stringstream out(r.out);
-    std::string line;
-    while (std::getline(out, line))
-        EXPECT_TRUE(line.rfind("Loading texture", 0) == 0 || line == "-> ok" || line.empty()) << line;
-
-    auto lines = logLines();
-    ASSERT_GE(lines.size(), 3u);
-    std::vector<std::pair<int, std::string>> switches;
-    for (size_t k = 1; k < lines.size(); ++k)
-        if (switches.empty() || switches.back().second != lines[k][4])
-            switches.emplace_back(std::stoi(lines[k][2]), lines[k][4]);
-    EXPECT_EQ(switches, (std::vector<std::pair<int, std::string>>{{0, "TitleScene"},
-                                                                  {5, "GlyphBlurScene"},
-                                                                  {7, "RingScene"},
-                                                                  {15, "LaserTubeScene"},
-                                                                  {21, "PlasmaScene"},
-                                                                  {23, "CreditsScene"},
-                                                                  {39, ""}}));
-    // The WAV holds exactly the frames of the virtual clock at the end: 44100 per second.
-    std::string wav = slurp(dir / "audio.wav");
-    ASSERT_GE(wav.size(), 44u);
-    auto u32 = [&](size_t at) {
-        return static_cast<uint32_t>(static_cast<unsigned char>(wav[at])) |
-               static_cast<uint32_t>(static_cast<unsigned char>(wav[at + 1])) << 8 |
-               static_cast<uint32_t>(static_cast<unsigned char>(wav[at + 2])) << 16 |
-               static_cast<uint32_t>(static_cast<unsigned char>(wav[at + 3])) << 24;
-    };
-    EXPECT_EQ(wav.substr(0, 4), "RIFF");
-    EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
-    EXPECT_EQ(u32(24), 44100u);
-    EXPECT_EQ(u32(4), wav.size() - 8);
-    EXPECT_EQ(u32(40), wav.size() - 44);
-    const std::string& seconds = lines.back()[1];
-    uint64_t micros = std::stoull(seconds.substr(0, seconds.find('.'))) * 1000000 +
-                      std::stoull(seconds.substr(seconds.find('.') + 1));
-    EXPECT_EQ(u32(40), micros * 44100 / 1000000 * 4);
-    // And it is not silence.
-    bool sound = false;
-    for (size_t k = 44; k < wav.size() && !sound; ++k)
-        sound = wav[k] != 0;
-    EXPECT_TRUE(sound);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The forge's data folder as the demo reads it: every picture a scene names goes through the real
-// texture loader and becomes a texture.
+// texture loader and becomes a texture of the size and depth the scene needs.
 #include "render/texture.h"
+#include "support/data_pictures.h"
 #include "support/gl_harness.h"
 
 #include <GL/gl.h>
@@ -10,14 +11,6 @@
 #include <string>
 
 namespace {
-
-const char* const pictures[] = {
-    "text_gfx_zub", "text_gfx_presents", "text_gfx_ademo", "text_gfx_called", "text_gfx_plomvardix",
-    "gfx_not", "gfx_supernena", "fostarina2", "k", "bazura", "fordtuneao3", "minik", "text_laser",
-    "cartelin", "zub03", "creditosdeverdad", "creditos_staff", "creditos_ruvo", "creditos_pemi",
-    "creditos_aux", "creditos_theyhave", "greets_1", "greets_2", "greets_3", "greets_4", "epileptics",
-    "allez", "fin",
-};
 
 bool powerOfTwo(uint32_t n)
 {
@@ -29,8 +22,8 @@ bool powerOfTwo(uint32_t n)
 TEST(DataFolder, TheLoaderTakesEveryPicture)
 {
     ASSERT_TRUE(testsupport::openTestWindow());
-    for (const char* name : pictures) {
-        std::string path = std::string("data/") + name + ".tga";
+    for (const auto& [name, bits] : testsupport::pictureBits) {
+        std::string path = "data/" + name;
         Texture texture = {};
         testing::internal::CaptureStdout();
         bool loaded = loadTGA(texture, path.c_str());
@@ -38,9 +31,10 @@ TEST(DataFolder, TheLoaderTakesEveryPicture)
         EXPECT_TRUE(loaded) << path;
         EXPECT_EQ(out, "Loading texture " + path + "-> ok\n");
         EXPECT_NE(texture.id, 0u) << path;
-        EXPECT_TRUE(powerOfTwo(texture.width) && powerOfTwo(texture.height))
+        EXPECT_TRUE(powerOfTwo(texture.width) && powerOfTwo(texture.height) && texture.width <= 1024 &&
+                    texture.height <= 1024)
             << path << " is " << texture.width << " x " << texture.height;
-        EXPECT_TRUE(texture.bitsPerPixel == 24 || texture.bitsPerPixel == 32) << path;
+        EXPECT_EQ(texture.bitsPerPixel, static_cast<uint32_t>(bits)) << path;
         std::free(texture.pixels);
     }
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));

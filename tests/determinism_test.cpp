@@ -1,5 +1,5 @@
 // Two identical captures give the same files byte for byte: frames, sound and log.
-#include <gtest/gtest.h>
+#include "support/capture_run.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,19 +10,7 @@
 #include <sstream>
 #include <string>
 
-namespace fs = std::filesystem;
-
-namespace {
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
+using capture_support::slurp;
 
 TEST(Determinism, TwoIdenticalCapturesGiveIdenticalFiles)
 {

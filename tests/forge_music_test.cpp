@@ -25,15 +25,8 @@ std::vector<uint8_t> readFile(const std::string& path)
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-std::string soundtrackPath()
-{
-    static std::string path;
-    if (path.empty()) {
-        path = testing::TempDir() + "forge_music_glimo_" + std::to_string(::getpid()) + ".it";
-        EXPECT_TRUE(forge::writeSoundtrack(path));
-    }
-    return path;
-}
+// The build's data/ holds the forge's soundtrack.
+constexpr const char* soundtrackPath = "data/glimo.it";
 
 struct XmpModule {
     xmp_context context = xmp_create_context();
@@ -164,14 +157,15 @@ TEST(Soundtrack, SameBytesOnEveryRun)
 {
     std::string other = testing::TempDir() + "forge_music_again_" + std::to_string(::getpid()) + ".it";
     ASSERT_TRUE(forge::writeSoundtrack(other));
-    std::vector<uint8_t> first = readFile(soundtrackPath()), second = readFile(other);
+    std::vector<uint8_t> first = readFile(soundtrackPath), second = readFile(other);
+    std::remove(other.c_str());
     ASSERT_FALSE(first.empty());
     EXPECT_EQ(first, second);
 }
 
 TEST(Soundtrack, BothPlayersAgreeOnTheShapeAndLength)
 {
-    std::vector<uint8_t> bytes = readFile(soundtrackPath());
+    std::vector<uint8_t> bytes = readFile(soundtrackPath);
     openmpt::module player(bytes);
     XmpModule xmp(bytes);
     ASSERT_TRUE(xmp.loaded);
@@ -207,7 +201,7 @@ TEST(Soundtrack, BothPlayersAgreeOnTheShapeAndLength)
 // and per order the peak and the loudness.
 TEST(Soundtrack, PlaysEveryRowOnceWithinLevels)
 {
-    std::vector<uint8_t> bytes = readFile(soundtrackPath());
+    std::vector<uint8_t> bytes = readFile(soundtrackPath);
     openmpt::module player(bytes);
     const int rate = 48000, block = 240; // 5 ms blocks, well under a row
     std::vector<float> buffer(2 * block);
@@ -271,7 +265,7 @@ int noteAt(openmpt::module& player, int order, int row, int channel)
 // each order, no jumps or breaks; and the sections of the timeline in the drums.
 TEST(Soundtrack, ScoreFollowsTheTimeline)
 {
-    std::vector<uint8_t> bytes = readFile(soundtrackPath());
+    std::vector<uint8_t> bytes = readFile(soundtrackPath);
     openmpt::module player(bytes);
     const int channels = forge::soundtrackChannels;
     const forge::it::Module score = forge::composeSoundtrack();

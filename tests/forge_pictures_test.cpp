@@ -1,4 +1,6 @@
 // Checks the forge's pictures against what the texture loader accepts and what the scenes need of them.
+#include "support/data_pictures.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,18 +18,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Every picture the scenes load, with the depth it must have (32 where the scene uses its alpha).
-const std::map<std::string, int> pictureBits = {
-    {"text_gfx_zub.tga", 32}, {"text_gfx_presents.tga", 32}, {"text_gfx_ademo.tga", 32},
-    {"text_gfx_called.tga", 32}, {"text_gfx_plomvardix.tga", 32}, {"gfx_not.tga", 24},
-    {"gfx_supernena.tga", 24}, {"fostarina2.tga", 32}, {"k.tga", 32}, {"bazura.tga", 24},
-    {"fordtuneao3.tga", 32}, {"minik.tga", 32}, {"text_laser.tga", 32}, {"cartelin.tga", 32},
-    {"zub03.tga", 32}, {"creditosdeverdad.tga", 32}, {"creditos_staff.tga", 32}, {"creditos_ruvo.tga", 32},
-    {"creditos_pemi.tga", 32}, {"creditos_aux.tga", 32}, {"creditos_theyhave.tga", 32}, {"greets_1.tga", 32},
-    {"greets_2.tga", 32}, {"greets_3.tga", 32}, {"greets_4.tga", 32}, {"epileptics.tga", 32},
-    {"allez.tga", 32}, {"fin.tga", 32},
-};
 
 std::vector<uint8_t> readFile(const fs::path& path)
 {
@@ -55,68 +45,39 @@ Picture decode(const std::vector<uint8_t>& file)
     return p;
 }
 
-bool powerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
-
+// The build's data/ is the forge's output; one test forges again to see the same bytes.
 class ForgePictures : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        base = fs::temp_directory_path() / ("forge_pictures_" + std::to_string(::getpid()));
-        fs::remove_all(base);
-        for (const char* run : {"first", "second"}) {
-            std::string command = std::string("'") + FORGE_EXECUTABLE + "' '" + (base / run).string() + "'";
-            ASSERT_EQ(std::system(command.c_str()), 0) << command;
-        }
-    }
-    static void TearDownTestSuite() { fs::remove_all(base); }
-    static Picture load(const std::string& name) { return decode(readFile(base / "first" / name)); }
-    static fs::path base;
+    static Picture load(const std::string& name) { return decode(readFile(base / name)); }
+    static inline const fs::path base = fs::current_path() / "data";
 };
-
-fs::path ForgePictures::base;
-
-TEST_F(ForgePictures, EveryPictureHasAHeaderTheLoaderAccepts)
-{
-    const uint8_t expectedStart[12] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    for (const auto& [name, bits] : pictureBits) {
-        SCOPED_TRACE(name);
-        std::vector<uint8_t> file = readFile(base / "first" / name);
-        ASSERT_GE(file.size(), 18u);
-        EXPECT_TRUE(std::equal(expectedStart, expectedStart + 12, file.begin()));
-        int width = file[12] | file[13] << 8, height = file[14] | file[15] << 8;
-        EXPECT_TRUE(powerOfTwo(width) && width <= 1024) << width;
-        EXPECT_TRUE(powerOfTwo(height) && height <= 1024) << height;
-        EXPECT_EQ(file[16], bits);
-        size_t pixelEnd = 18 + size_t(width) * height * bits / 8;
-        // Nothing may follow the pixels but a TGA 2.0 footer.
-        bool exact = file.size() == pixelEnd;
-        bool footer = file.size() == pixelEnd + 26 &&
-                      std::string(file.end() - 18, file.end() - 1) == "TRUEVISION-XFILE.";
-        EXPECT_TRUE(exact || footer) << file.size() << " bytes for " << pixelEnd;
-    }
-}
 
 TEST_F(ForgePictures, TwoRunsWriteTheSameBytes)
 {
+    const fs::path again = fs::temp_directory_path() / ("forge_pictures_" + std::to_string(::getpid()));
+    fs::remove_all(again);
+    const std::string command = std::string("'") + FORGE_EXECUTABLE + "' '" + again.string() + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
     std::vector<std::string> first, second;
-    for (const auto& entry : fs::directory_iterator(base / "first"))
+    for (const auto& entry : fs::directory_iterator(base))
         first.push_back(entry.path().filename().string());
-    for (const auto& entry : fs::directory_iterator(base / "second"))
+    for (const auto& entry : fs::directory_iterator(again))
         second.push_back(entry.path().filename().string());
     std::sort(first.begin(), first.end());
     std::sort(second.begin(), second.end());
     EXPECT_EQ(first, second);
-    for (const auto& [name, bits] : pictureBits)
+    for (const auto& [name, bits] : testsupport::pictureBits)
         EXPECT_TRUE(std::binary_search(first.begin(), first.end(), name)) << name << " missing";
     for (const std::string& name : first)
-        EXPECT_TRUE(readFile(base / "first" / name) == readFile(base / "second" / name)) << name << " differs";
+        EXPECT_TRUE(readFile(base / name) == readFile(again / name)) << name << " differs";
+    fs::remove_all(again);
 }
 
 // Blended with (GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA) and filtered linearly, an empty texel's colour leaks
 // into its visible neighbours: it must carry the colour of one of them, or a dark fringe shows.
 TEST_F(ForgePictures, EmptyTexelsCarryTheColourOfTheirVisibleNeighbours)
 {
-    for (const auto& [name, bits] : pictureBits) {
+    for (const auto& [name, bits] : testsupport::pictureBits) {
         if (bits != 32 || name == "fordtuneao3.tga")
             continue;
         SCOPED_TRACE(name);

@@ -3,7 +3,7 @@
 #include "render/fader.h"
 #include "render/radial_blur.h"
 #include "scenes/glyph_blur_scene.h"
-#include "scene_probes.h"
+#include "support/scene_probes.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // grey, the beat pulse, the flash table, the wash that shows nothing, and the GL state it leaves.
 #include "render/fader.h"
 #include "scenes/laser_tube_scene.h"
-#include "scene_probes.h"
+#include "support/scene_probes.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -134,9 +134,6 @@ TEST_F(LaserTube, FirstFrameTakesNoStepAndTheWashAddsNothing)
     // Here the surfaces are transparent, the outlines a dark grey, the beam has no area and the
     // sign shows only at the right edge; the row-16 flash has alpha 0. With no destination alpha
     // the wash's weight is 0, so the rest of the screen is black background and grey lines.
-    GLint alphaBits = -1;
-    glGetIntegerv(GL_ALPHA_BITS, &alphaBits);
-    EXPECT_EQ(alphaBits, 0);
     const std::vector<uint8_t> frame = testsupport::readFrameBuffer();
     int black = 0, tinted = 0, bright = 0;
     for (int y = 0; y < 480; ++y)

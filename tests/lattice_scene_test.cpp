@@ -148,17 +148,7 @@ TEST(LatticeScene, LeavesTheStateItPromises)
 {
     using testsupport::GLField;
     testsupport::enterFrameStart();
-    glDisable(GL_LINE_SMOOTH);
-    glPointSize(1);
-    glEnable(GL_DEPTH_TEST);
-    scene.enter();
-    testsupport::GLState entered = testsupport::frameStartState();
-    entered.clearColor = {0, 0, 0, 0};
-    EXPECT_TRUE(testsupport::matchesGLState(entered, testsupport::captureGLState()));
-    GLfloat pointSize = 0;
-    glGetFloatv(GL_POINT_SIZE, &pointSize);
-    EXPECT_EQ(pointSize, 4);
-    EXPECT_TRUE(glIsEnabled(GL_LINE_SMOOTH));
+    testsupport::GLState entered = testsupport::enterSmoothPointScene(scene);
 
     // The frame ends with the projection matrix selected and the red clear colour kept.
     scene.render(5.0f);

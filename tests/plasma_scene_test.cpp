@@ -2,7 +2,7 @@
 // vertices that never change, the white fades and the Fader colour they leave, the GL state.
 #include "render/fader.h"
 #include "scenes/plasma_scene.h"
-#include "scene_probes.h"
+#include "support/scene_probes.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
@@ -235,17 +235,7 @@ TEST(PlasmaScene, LeavesTheStateItPromises)
 {
     using testsupport::GLField;
     testsupport::enterFrameStart();
-    glDisable(GL_LINE_SMOOTH);
-    glPointSize(1);
-    glEnable(GL_DEPTH_TEST);
-    scene.enter();
-    testsupport::GLState entered = testsupport::frameStartState();
-    entered.clearColor = {0, 0, 0, 0};
-    EXPECT_TRUE(testsupport::matchesGLState(entered, testsupport::captureGLState()));
-    GLfloat pointSize = 0;
-    glGetFloatv(GL_POINT_SIZE, &pointSize);
-    EXPECT_EQ(pointSize, 4);
-    EXPECT_TRUE(glIsEnabled(GL_LINE_SMOOTH));
+    testsupport::GLState entered = testsupport::enterSmoothPointScene(scene);
 
     // Between the fades the frame ends with the projection matrix selected, the depth test as
     // enter left it.

@@ -238,23 +238,4 @@ TEST_F(Offline, MessageBoxesAreAnsweredAsScriptedAndCounted)
     EXPECT_STREQ(offline::lastMessageBoxText(), "Program Will Now Close.");
 }
 
-TEST_F(Offline, GLWindowCreatesAndDestroysOnTheOfflineBackEnd)
-{
-    GLWindow window(640, 480);
-    ASSERT_TRUE(window.create("zub.plomvardix", 640, 480, 32, false));
-    EXPECT_EQ(offline::messageBoxCount(), 0);
-    GLint depth = 0;
-    glGetIntegerv(GL_DEPTH_BITS, &depth);
-    EXPECT_EQ(depth, 16);
-    window.destroy();
-    EXPECT_EQ(offline::messageBoxCount(), 0);  // no SHUTDOWN ERROR
-
-    // A refused display mode, then No to windowed mode: "Program Will Now Close."
-    offline::setDisplayModeAvailable(false);
-    offline::queueMessageBoxAnswer(platform::idNo);
-    EXPECT_FALSE(window.create("zub.plomvardix", 640, 480, 32, true));
-    EXPECT_EQ(offline::messageBoxCount(), 2);
-    EXPECT_STREQ(offline::lastMessageBoxText(), "Program Will Now Close.");
-}
-
 }  // namespace

@@ -83,9 +83,10 @@ std::array<float, 16> perspectiveLookAt(const Camera& c)
 
 }  // namespace
 
-TEST_F(Tools, CheckerMatchesTheLoadingBarAndNamesWhatDiffers)
+// The state checker itself: a checker that always agreed would hide every state fault.
+TEST_F(Tools, CheckerNamesWhatDiffers)
 {
-    drawLoadingBar(100);
+    enterFrameStart();
     EXPECT_TRUE(matchesGLState(frameStartState(), captureGLState()));
 
     glMatrixMode(GL_PROJECTION);

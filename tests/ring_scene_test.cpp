@@ -3,7 +3,7 @@
 #include "render/fader.h"
 #include "render/radial_blur.h"
 #include "scenes/ring_scene.h"
-#include "scene_probes.h"
+#include "support/scene_probes.h"
 
 #include <GL/glu.h>
 #include <gtest/gtest.h>

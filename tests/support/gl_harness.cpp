@@ -40,4 +40,20 @@ void renderScene(Scene& scene, int order, int row, float t)
     scene.render(t);
 }
 
+GLState enterSmoothPointScene(Scene& scene)
+{
+    glDisable(GL_LINE_SMOOTH);
+    glPointSize(1);
+    glEnable(GL_DEPTH_TEST);
+    scene.enter();
+    GLState entered = frameStartState();
+    entered.clearColor = {0, 0, 0, 0};
+    EXPECT_TRUE(matchesGLState(entered, captureGLState()));
+    GLfloat pointSize = 0;
+    glGetFloatv(GL_POINT_SIZE, &pointSize);
+    EXPECT_EQ(pointSize, 4);
+    EXPECT_TRUE(glIsEnabled(GL_LINE_SMOOTH));
+    return entered;
+}
+
 }  // namespace testsupport

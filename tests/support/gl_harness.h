@@ -2,6 +2,7 @@
 // end (an offscreen Mesa context, 640 x 480, 16-bit depth, no alpha), and pixel read-back.
 #pragma once
 #include "shell/scene.h"
+#include "support/gl_state.h"
 
 #include <cstdint>
 #include <ostream>
@@ -25,6 +26,11 @@ std::vector<uint8_t> readFrameBuffer();
 
 // What the driver does for one frame of a scene: store the music position, then render.
 void renderScene(Scene& scene, int order, int row, float t);
+
+// Enters a scene that draws smooth lines and large points (credits, plasma, lattice) with line
+// smoothing off, points of 1 and the depth test on, and checks what its enter promises: the frame
+// start state with a black clear colour, smooth lines, points of 4. Returns that state.
+GLState enterSmoothPointScene(Scene& scene);
 
 inline std::ostream& operator<<(std::ostream& out, const Rgb& c)
 {

@@ -2,6 +2,7 @@
 // tone struck on the first row and held, rows of a fixed length.
 #pragma once
 #include "it_writer.h"
+#include "music/mixer.h"
 #include "write_file.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,17 @@ inline Position decode(uint64_t word)
 {
     uint32_t low = static_cast<uint32_t>(word);
     return {static_cast<int>(low & 0xFFFF), static_cast<int>((low >> 16) / 12), static_cast<int>((low >> 16) % 12)};
+}
+
+// Opens the audio as the music player does and plays `path` from order 0; returns the handle.
+inline uint32_t openAndPlay(const std::string& path)
+{
+    EXPECT_TRUE(audio::init(44100));
+    uint32_t handle = audio::musicLoad(path.c_str());
+    EXPECT_NE(handle, 0u);
+    EXPECT_TRUE(audio::musicSetPositionScaler(handle, 12));
+    EXPECT_TRUE(audio::musicPlayEx(handle, 0));
+    return handle;
 }
 
 }  // namespace audio_test
