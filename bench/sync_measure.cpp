@@ -10,7 +10,7 @@
 // Run through bench/sync, which starts a private PulseAudio server and the capture run.
 #include "it_writer.h"
 #include "write_file.h"
-#include "platform/audio.h"
+#include "music/mixer.h"
 #include "platform/pulse_latency.h"
 
 #include <pulse/error.h>
@@ -179,15 +179,15 @@ int live(int secondsToPlay)
         return 1;
     }
 
-    if (!audio::init(0, rate, 4)) {
+    if (!audio::init(rate)) {
         recording.stop = true;
         recorder.join();
         std::fprintf(stderr, "bench-sync: no audio output\n");
         return 1;
     }
-    uint32_t handle = audio::musicLoad(false, module.c_str(), 0, 0, 1);
+    uint32_t handle = audio::musicLoad(module.c_str());
     audio::musicSetPositionScaler(handle, 12);
-    audio::musicPlayEx(handle, 0, -1, true);
+    audio::musicPlayEx(handle, 0);
 
     // Reported row changes, as the demo's loop would see them polling as fast as it can.
     std::vector<std::pair<int, double>> changes;

@@ -2,7 +2,7 @@
 // null sink): SDL plays through it, the server's latency is learned from it, and the position
 // read with that latency counted still moves forward row by row and never back.
 #include "support/audio_test_modules.h"
-#include "platform/audio.h"
+#include "music/mixer.h"
 #include "platform/pulse_latency.h"
 
 #include <SDL.h>
@@ -22,12 +22,12 @@ TEST(PulseAudio, TheServersLatencyIsLearnedAndThePositionMovesOn)
     unsetenv("PLOMVARDIX_AUDIO_LATENCY_MS");
     std::string module = audio_test::writeHeldToneModule("pulse", 8, rowsPerOrder);
 
-    ASSERT_TRUE(audio::init(0, 44100, 4));
+    ASSERT_TRUE(audio::init(44100));
     ASSERT_STREQ(SDL_GetCurrentAudioDriver(), "pulseaudio");
-    uint32_t handle = audio::musicLoad(false, module.c_str(), 0, 0, 1);
+    uint32_t handle = audio::musicLoad(module.c_str());
     ASSERT_NE(handle, 0u);
     audio::musicSetPositionScaler(handle, 12);
-    audio::musicPlayEx(handle, 0, -1, true);
+    audio::musicPlayEx(handle, 0);
 
     // A generous bound, only against hanging: the figure comes within a few milliseconds.
     bool learned = false;

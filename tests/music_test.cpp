@@ -1,7 +1,7 @@
 // Tests of the music player over a fake audio library: the calls it makes and how it reads and
 // writes the position word.
 #include "music/music_player.h"
-#include "platform/audio.h"
+#include "music/mixer.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +22,7 @@ FakeAudio fake;
 }  // namespace
 
 namespace audio {
-// Only the arguments the audio back ends read are recorded.
-bool init(int, uint32_t frequency, uint32_t)
+bool init(uint32_t frequency)
 {
     fake.calls.push_back("init " + std::to_string(frequency));
     return fake.initSucceeds;
@@ -33,7 +32,7 @@ bool setVolume(uint32_t volume)
     fake.calls.push_back("setVolume " + std::to_string(volume));
     return true;
 }
-uint32_t musicLoad(bool, const char* path, uint64_t, uint32_t, uint32_t)
+uint32_t musicLoad(const char* path)
 {
     fake.calls.push_back(std::string("musicLoad ") + path);
     return fake.loadResult;
@@ -53,7 +52,7 @@ bool musicSetPositionScaler(uint32_t handle, uint32_t scaler)
     fake.calls.push_back("musicSetPositionScaler " + std::to_string(handle) + " " + std::to_string(scaler));
     return true;
 }
-bool musicPlayEx(uint32_t handle, uint32_t position, int, bool)
+bool musicPlayEx(uint32_t handle, uint32_t position)
 {
     fake.calls.push_back("musicPlayEx " + std::to_string(handle) + " " + std::to_string(position));
     return true;

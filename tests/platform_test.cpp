@@ -1,5 +1,6 @@
 // The offline back end: its GL context and pixel format, frame readback, the virtual clock, and
 // scripted events and answers reaching the driver through the window procedure.
+#include "platform/key_table.h"
 #include "platform/offline.h"
 #include "platform/platform.h"
 #include "shell/driver.h"
@@ -207,6 +208,20 @@ TEST_F(Offline, KeyNamesMapToVirtualKeyCodes)
     EXPECT_EQ(offline::keyCode("f13"), -1);
     EXPECT_EQ(offline::keyCode("nokey"), -1);
     EXPECT_EQ(offline::keyCode(""), -1);
+}
+
+// A live key press and the capture tool's key name reach the demo as the same code.
+TEST(Keys, SdlKeysAndNamesGiveTheSameCodes)
+{
+    EXPECT_EQ(key_table::fromSdl(SDLK_ESCAPE), platform::keyEscape);
+    EXPECT_EQ(key_table::fromSdl(SDLK_SPACE), platform::keySpace);
+    EXPECT_EQ(key_table::fromSdl(SDLK_q), key_table::fromName("q"));
+    EXPECT_EQ(key_table::fromSdl(SDLK_7), key_table::fromName("7"));
+    EXPECT_EQ(key_table::fromSdl(SDLK_F12), key_table::fromName("f12"));
+    EXPECT_EQ(key_table::fromSdl(SDLK_LEFT), key_table::fromName("left"));
+    EXPECT_EQ(key_table::fromSdl(SDLK_RSHIFT), key_table::fromName("shift"));
+    EXPECT_EQ(key_table::fromSdl(SDLK_KP_ENTER), key_table::fromName("return"));
+    EXPECT_EQ(key_table::fromSdl(SDLK_KP_0), -1);
 }
 
 TEST_F(Offline, MessageBoxesAreAnsweredAsScriptedAndCounted)

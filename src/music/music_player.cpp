@@ -1,13 +1,13 @@
 #include "music/music_player.h"
 
-#include "platform/audio.h"
+#include "music/mixer.h"
 
 MusicPlayer music;
 
 int MusicPlayer::init()
 {
     positionScaler = 12;
-    if (!audio::init(0, 44100, 4))
+    if (!audio::init(44100))
         return -1;
     audio::setVolume(100);
     playing = false;
@@ -16,7 +16,7 @@ int MusicPlayer::init()
 
 uint32_t MusicPlayer::load(const char* path)
 {
-    uint32_t result = audio::musicLoad(false, path, 0, 0, 1);
+    uint32_t result = audio::musicLoad(path);
     if (result == 0)
         return 0;
     handle = result;
@@ -28,7 +28,7 @@ void MusicPlayer::start()
 {
     audio::start();
     audio::musicSetPositionScaler(handle, positionScaler);
-    audio::musicPlayEx(handle, 0, -1, true);
+    audio::musicPlayEx(handle, 0);
     playing = true;
 }
 

@@ -1,4 +1,4 @@
-// Where the portable mixer (audio.cpp) sends its samples: an SDL audio device (audio_live.cpp) or
+// Where the portable mixer (src/music/mixer.cpp) sends its samples: an SDL audio device (audio_live.cpp) or
 // a buffer rendered in lockstep with the virtual clock (audio_offline.cpp). Each executable links one.
 #pragma once
 #include <cstdint>

@@ -57,10 +57,12 @@ bool releaseDrawingSurface();
 bool destroyWindow();
 
 // Events the window procedure turns into the driver's flags.
+// The two keys the demo reads, by their Windows virtual-key codes.
+enum : int { keyEscape = 27, keySpace = 32 };
 enum class EventType { Close, KeyDown, KeyUp, Minimized, Restored, Resized };
 struct Event {
     EventType type;
-    int key;  // Windows virtual-key code for KeyDown and KeyUp (Escape 27, Space 32, 'A'..'Z', '0'..'9')
+    int key;  // Windows virtual-key code for KeyDown and KeyUp (keyEscape, keySpace, 'A'..'Z', '0'..'9', ...)
     int width, height;  // for Resized
 };
 // Takes the next pending event; false when the queue is empty.

@@ -4,7 +4,9 @@
 // drawn off screen at that size and scaled into the window at each swap (picture_scaler.h).
 #include "platform/platform.h"
 
+#include "platform/key_table.h"
 #include "platform/picture_scaler.h"
+#include "platform/sdl_window.h"
 
 #include <SDL.h>
 
@@ -15,10 +17,6 @@
 namespace {
 
 struct LiveData {
-    bool videoOpen = false;
-    SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
-    bool formatChosen = false;
     bool fullscreenWindow = false;  // the display gave a full-screen window; its bounds
     SDL_Rect bounds = {};
     int pictureWidth = 0;            // the size the demo draws at
@@ -68,7 +66,7 @@ bool driverNamed(const char* driver)
 
 void swapWindow()
 {
-    SDL_GL_SwapWindow(data.window);
+    SDL_GL_SwapWindow(sdl_window::window());
 }
 
 // Where the window's drawable is not the picture's size, drawing moves to the off-screen target;
@@ -79,69 +77,12 @@ void followWindowSize(bool carryOver)
         return;
     int width = 0;
     int height = 0;
-    SDL_GL_GetDrawableSize(data.window, &width, &height);
+    SDL_GL_GetDrawableSize(sdl_window::window(), &width, &height);
     if (width == data.pictureWidth && height == data.pictureHeight)
         return;
     if (!picture_scaler::begin(data.pictureWidth, data.pictureHeight, carryOver) && !data.toldUnscaled) {
         std::fprintf(stderr, "plomvardix: no framebuffer objects: the picture is not scaled to the window\n");
         data.toldUnscaled = true;
-    }
-}
-
-
-// Windows virtual-key code of an SDL key, or -1 for keys the demo has no code for.
-int virtualKey(SDL_Keycode key)
-{
-    if (key >= SDLK_a && key <= SDLK_z)
-        return 'A' + (key - SDLK_a);
-    if (key >= SDLK_0 && key <= SDLK_9)
-        return '0' + (key - SDLK_0);
-    if (key >= SDLK_F1 && key <= SDLK_F12)
-        return 112 + (key - SDLK_F1);
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9)
-        return 97 + (key - SDLK_KP_1);
-    switch (key) {
-    case SDLK_BACKSPACE: return 8;
-    case SDLK_TAB: return 9;
-    case SDLK_RETURN: case SDLK_KP_ENTER: return 13;
-    case SDLK_LSHIFT: case SDLK_RSHIFT: return 16;
-    case SDLK_LCTRL: case SDLK_RCTRL: return 17;
-    case SDLK_LALT: case SDLK_RALT: return 18;
-    case SDLK_PAUSE: return 19;
-    case SDLK_CAPSLOCK: return 20;
-    case SDLK_ESCAPE: return 27;
-    case SDLK_SPACE: return 32;
-    case SDLK_PAGEUP: return 33;
-    case SDLK_PAGEDOWN: return 34;
-    case SDLK_END: return 35;
-    case SDLK_HOME: return 36;
-    case SDLK_LEFT: return 37;
-    case SDLK_UP: return 38;
-    case SDLK_RIGHT: return 39;
-    case SDLK_DOWN: return 40;
-    case SDLK_PRINTSCREEN: return 44;
-    case SDLK_INSERT: return 45;
-    case SDLK_DELETE: return 46;
-    case SDLK_KP_0: return 96;
-    case SDLK_KP_MULTIPLY: return 106;
-    case SDLK_KP_PLUS: return 107;
-    case SDLK_KP_MINUS: return 109;
-    case SDLK_KP_PERIOD: return 110;
-    case SDLK_KP_DIVIDE: return 111;
-    case SDLK_NUMLOCKCLEAR: return 144;
-    case SDLK_SCROLLLOCK: return 145;
-    case SDLK_SEMICOLON: return 186;
-    case SDLK_EQUALS: return 187;
-    case SDLK_COMMA: return 188;
-    case SDLK_MINUS: return 189;
-    case SDLK_PERIOD: return 190;
-    case SDLK_SLASH: return 191;
-    case SDLK_BACKQUOTE: return 192;
-    case SDLK_LEFTBRACKET: return 219;
-    case SDLK_BACKSLASH: return 220;
-    case SDLK_RIGHTBRACKET: return 221;
-    case SDLK_QUOTE: return 222;
-    default: return -1;
     }
 }
 
@@ -189,12 +130,10 @@ int messageBox(const char* text, const char* caption, unsigned style)
 
 bool openWindowSystem()
 {
-    if (data.videoOpen)
+    if (sdl_window::videoOpen())
         return true;
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "plomvardix: SDL video: %s\n", SDL_GetError());
+    if (!sdl_window::openVideo("plomvardix"))
         return false;
-    }
     // With no display SDL falls back to a driver that shows nothing; the demo would then play
     // its music to an invisible window. Such a driver serves only when asked for by name.
     const char* driver = SDL_GetCurrentVideoDriver();
@@ -202,19 +141,15 @@ bool openWindowSystem()
         !driverNamed(driver)) {
         std::fprintf(stderr, "plomvardix: SDL video: no display (SDL offered its %s driver, which shows nothing)\n",
                      driver);
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        sdl_window::closeVideo();
         return false;
     }
-    data.videoOpen = true;
     return true;
 }
 
 bool closeWindowSystem()
 {
-    if (data.videoOpen) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        data.videoOpen = false;
-    }
+    sdl_window::closeVideo();
     return true;
 }
 
@@ -224,7 +159,7 @@ bool closeWindowSystem()
 // PLOMVARDIX_FULLSCREEN=unavailable makes it fail, as on a display that cannot give one.
 bool changeDisplayMode(int, int, int)
 {
-    if (!data.videoOpen || environmentSays("PLOMVARDIX_FULLSCREEN", "unavailable"))
+    if (!sdl_window::videoOpen() || environmentSays("PLOMVARDIX_FULLSCREEN", "unavailable"))
         return false;
     SDL_Rect bounds;
     if (SDL_GetDisplayBounds(currentDisplay(), &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0)
@@ -249,19 +184,8 @@ void showCursor(bool visible)
 
 bool createWindow(const char* title, int width, int height, bool fullscreen, const PixelFormat& format)
 {
-    if (!data.videoOpen || data.window)
+    if (!sdl_window::videoOpen() || sdl_window::window())
         return false;
-    // Legacy GL: a compatibility context with no version asked for, set before the window exists.
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, format.alphaBits);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, format.depthBits);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, format.stencilBits);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format.doubleBuffer ? 1 : 0);
-
     data.pictureWidth = width;
     data.pictureHeight = height;
     data.nearest = environmentSays("PLOMVARDIX_SCALE", "nearest");
@@ -271,23 +195,18 @@ bool createWindow(const char* title, int width, int height, bool fullscreen, con
         // Made at the display's size as well, so that it covers the display even where no window
         // manager acts on the full-screen request.
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
-        data.window = SDL_CreateWindow(title, data.bounds.x, data.bounds.y, data.bounds.w, data.bounds.h, flags);
-    } else {
-        // The client area is exactly width x height, at the screen's top-left corner; it can be
-        // resized and maximised, and the picture follows.
-        flags |= SDL_WINDOW_RESIZABLE;
-        data.window = SDL_CreateWindow(title, 0, 0, width, height, flags);
+        return sdl_window::createWindow(title, data.bounds.x, data.bounds.y, data.bounds.w, data.bounds.h, flags,
+                                        format);
     }
-    if (!data.window) {
-        std::fprintf(stderr, "plomvardix: SDL window: %s\n", SDL_GetError());
-        return false;
-    }
-    return true;
+    // The client area is exactly width x height, at the screen's top-left corner; it can be
+    // resized and maximised, and the picture follows.
+    flags |= SDL_WINDOW_RESIZABLE;
+    return sdl_window::createWindow(title, 0, 0, width, height, flags, format);
 }
 
 bool acquireDrawingSurface()
 {
-    return data.window != nullptr;
+    return sdl_window::window() != nullptr;
 }
 
 int choosePixelFormat(const PixelFormat& format)
@@ -302,25 +221,17 @@ int choosePixelFormat(const PixelFormat& format)
 
 bool setPixelFormat(int format)
 {
-    data.formatChosen = format == 1 && data.window;
-    return data.formatChosen;
+    return sdl_window::setPixelFormat(format);
 }
 
 bool createContext()
 {
-    if (!data.formatChosen || data.context)
-        return false;
-    data.context = SDL_GL_CreateContext(data.window);
-    if (!data.context) {
-        std::fprintf(stderr, "plomvardix: GL context: %s\n", SDL_GetError());
-        return false;
-    }
-    return true;
+    return sdl_window::createContext();
 }
 
 bool makeContextCurrent()
 {
-    if (!data.context || SDL_GL_MakeCurrent(data.window, data.context) != 0)
+    if (!sdl_window::makeContextCurrent())
         return false;
     // No frame limiter: the loop renders as fast as it can.
     SDL_GL_SetSwapInterval(0);
@@ -330,8 +241,8 @@ bool makeContextCurrent()
 
 void showWindow()
 {
-    SDL_ShowWindow(data.window);
-    SDL_RaiseWindow(data.window);
+    SDL_ShowWindow(sdl_window::window());
+    SDL_RaiseWindow(sdl_window::window());
     // A cursor hidden before the window existed is hidden over it too.
     if (data.cursorHidden)
         SDL_ShowCursor(SDL_DISABLE);
@@ -339,38 +250,30 @@ void showWindow()
 
 bool releaseContextCurrent()
 {
-    if (data.context && SDL_GL_GetCurrentContext() == data.context)
+    if (sdl_window::context() && SDL_GL_GetCurrentContext() == sdl_window::context())
         picture_scaler::end();
-    return SDL_GL_MakeCurrent(data.window, nullptr) == 0;
+    return sdl_window::releaseContextCurrent();
 }
 
 bool deleteContext()
 {
-    if (!data.context)
-        return false;
-    SDL_GL_DeleteContext(data.context);
-    data.context = nullptr;
-    return true;
+    return sdl_window::deleteContext();
 }
 
 bool releaseDrawingSurface()
 {
-    data.formatChosen = false;
+    sdl_window::releaseDrawingSurface();
     return true;
 }
 
 bool destroyWindow()
 {
-    if (!data.window)
-        return false;
-    SDL_DestroyWindow(data.window);
-    data.window = nullptr;
-    return true;
+    return sdl_window::destroyWindow();
 }
 
 bool pollEvent(Event& event)
 {
-    if (!data.videoOpen)
+    if (!sdl_window::videoOpen())
         return false;
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
@@ -405,7 +308,7 @@ bool pollEvent(Event& event)
         case SDL_KEYDOWN:
         case SDL_KEYUP: {
             // Auto-repeat comes as further key-downs, as the original window system sends them.
-            int key = virtualKey(e.key.keysym.sym);
+            int key = key_table::fromSdl(e.key.keysym.sym);
             if (key < 0)
                 break;
             event.type = e.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
@@ -431,16 +334,16 @@ void sleep(uint32_t milliseconds)
 
 void swapBuffers()
 {
-    if (!data.window || !data.context)
+    if (!sdl_window::window() || !sdl_window::context())
         return;
     followWindowSize(true);
     if (!picture_scaler::active()) {
-        SDL_GL_SwapWindow(data.window);
+        SDL_GL_SwapWindow(sdl_window::window());
         return;
     }
     int width = 0;
     int height = 0;
-    SDL_GL_GetDrawableSize(data.window, &width, &height);
+    SDL_GL_GetDrawableSize(sdl_window::window(), &width, &height);
     picture_scaler::present(width, height, data.nearest, swapWindow);
 }
 

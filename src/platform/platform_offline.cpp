@@ -1,7 +1,10 @@
 // Offline back end: an offscreen Mesa GL context through SDL's offscreen video driver (an EGL
 // pbuffer), a virtual clock stepped by swaps and sleeps, scripted events and message-box answers.
 #include "platform/offline.h"
+
+#include "platform/key_table.h"
 #include "platform/platform.h"
+#include "platform/sdl_window.h"
 
 #include <GL/gl.h>
 #include <SDL.h>
@@ -9,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <strings.h>
 
 namespace {
 
@@ -25,11 +27,6 @@ constexpr int exitHookCapacity = 8;
 // Every member has a constant initialiser, so the whole state is set up before any dynamic
 // initialisation: scene objects built at start-up already read the clock (a particle emitter does).
 struct OfflineData {
-    bool videoOpen = false;
-    SDL_Window* window = nullptr;
-    SDL_GLContext context = nullptr;
-    bool formatChosen = false;
-
     int fps = 60;
     uint64_t swaps = 0;
     uint64_t sleptMicros = 0;
@@ -88,25 +85,17 @@ int messageBox(const char* text, const char* caption, unsigned style)
 
 bool openWindowSystem()
 {
-    if (data.videoOpen)
+    if (sdl_window::videoOpen())
         return true;
     // Always the offscreen driver on Mesa's software renderer: other drivers give other pixels.
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "offline: SDL video: %s\n", SDL_GetError());
-        return false;
-    }
-    data.videoOpen = true;
-    return true;
+    return sdl_window::openVideo("offline");
 }
 
 bool closeWindowSystem()
 {
-    if (data.videoOpen) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        data.videoOpen = false;
-    }
+    sdl_window::closeVideo();
     return true;
 }
 
@@ -120,29 +109,12 @@ void showCursor(bool) {}
 
 bool createWindow(const char* title, int width, int height, bool, const PixelFormat& format)
 {
-    if (!data.videoOpen || data.window)
-        return false;
-    // Legacy GL: a compatibility context with no version asked for.
-    SDL_GL_ResetAttributes();
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, format.alphaBits);
-    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, format.depthBits);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, format.stencilBits);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, format.doubleBuffer ? 1 : 0);
-    data.window = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!data.window) {
-        std::fprintf(stderr, "offline: SDL window: %s\n", SDL_GetError());
-        return false;
-    }
-    return true;
+    return sdl_window::createWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN, format);
 }
 
 bool acquireDrawingSurface()
 {
-    return data.window != nullptr;
+    return sdl_window::window() != nullptr;
 }
 
 int choosePixelFormat(const PixelFormat& format)
@@ -157,56 +129,40 @@ int choosePixelFormat(const PixelFormat& format)
 
 bool setPixelFormat(int format)
 {
-    data.formatChosen = format == 1 && data.window;
-    return data.formatChosen;
+    return sdl_window::setPixelFormat(format);
 }
 
 bool createContext()
 {
-    if (!data.formatChosen || data.context)
-        return false;
-    data.context = SDL_GL_CreateContext(data.window);
-    if (!data.context) {
-        std::fprintf(stderr, "offline: GL context: %s\n", SDL_GetError());
-        return false;
-    }
-    return true;
+    return sdl_window::createContext();
 }
 
 bool makeContextCurrent()
 {
-    return data.context && SDL_GL_MakeCurrent(data.window, data.context) == 0;
+    return sdl_window::makeContextCurrent();
 }
 
 void showWindow() {}
 
 bool releaseContextCurrent()
 {
-    return SDL_GL_MakeCurrent(data.window, nullptr) == 0;
+    return sdl_window::releaseContextCurrent();
 }
 
 bool deleteContext()
 {
-    if (!data.context)
-        return false;
-    SDL_GL_DeleteContext(data.context);
-    data.context = nullptr;
-    return true;
+    return sdl_window::deleteContext();
 }
 
 bool releaseDrawingSurface()
 {
-    data.formatChosen = false;
+    sdl_window::releaseDrawingSurface();
     return true;
 }
 
 bool destroyWindow()
 {
-    if (!data.window)
-        return false;
-    SDL_DestroyWindow(data.window);
-    data.window = nullptr;
-    return true;
+    return sdl_window::destroyWindow();
 }
 
 bool pollEvent(Event& event)
@@ -239,8 +195,8 @@ void swapBuffers()
 {
     if (data.swapHook)
         data.swapHook(data.swaps);
-    if (data.window && data.context)
-        SDL_GL_SwapWindow(data.window);
+    if (sdl_window::window() && sdl_window::context())
+        SDL_GL_SwapWindow(sdl_window::window());
     ++data.swaps;
     data.passFrame = -1;
     clockAdvanced();
@@ -312,34 +268,7 @@ bool scheduleKeyPress(uint64_t frame, int key)
 
 int keyCode(const char* name)
 {
-    struct Named {
-        const char* name;
-        int code;
-    };
-    static const Named named[] = {
-        {"escape", 27}, {"esc", 27}, {"space", 32}, {"return", 13}, {"enter", 13},
-        {"backspace", 8}, {"tab", 9}, {"shift", 16}, {"control", 17}, {"ctrl", 17},
-        {"alt", 18}, {"pause", 19}, {"pageup", 33}, {"pagedown", 34}, {"end", 35},
-        {"home", 36}, {"left", 37}, {"up", 38}, {"right", 39}, {"down", 40},
-        {"insert", 45}, {"delete", 46},
-    };
-    for (const Named& entry : named)
-        if (strcasecmp(name, entry.name) == 0)
-            return entry.code;
-    if (name[0] && !name[1]) {
-        char c = name[0];
-        if (c >= 'a' && c <= 'z')
-            return c - 'a' + 'A';
-        if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
-            return c;
-    }
-    if ((name[0] == 'f' || name[0] == 'F') && name[1]) {
-        char* end = nullptr;
-        long n = std::strtol(name + 1, &end, 10);
-        if (*end == '\0' && n >= 1 && n <= 12)
-            return 111 + static_cast<int>(n);
-    }
-    return -1;
+    return key_table::fromName(name);
 }
 
 void setFullscreenAnswer(int answer)
@@ -377,7 +306,7 @@ void setSwapHook(void (*hook)(uint64_t))
 
 bool readFrame(unsigned char* rgb)
 {
-    if (!data.context || SDL_GL_GetCurrentContext() != data.context)
+    if (!sdl_window::context() || SDL_GL_GetCurrentContext() != sdl_window::context())
         return false;
     // An EGL pbuffer has one colour buffer, which GL calls the front one when it is single.
     GLint pack = 4, readBuffer = GL_BACK;
@@ -428,12 +357,12 @@ bool openContext()
 
 void closeContext()
 {
-    if (data.context) {
+    if (sdl_window::context()) {
         platform::releaseContextCurrent();
         platform::deleteContext();
     }
     platform::releaseDrawingSurface();
-    if (data.window)
+    if (sdl_window::window())
         platform::destroyWindow();
     platform::closeWindowSystem();
 }

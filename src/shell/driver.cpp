@@ -110,11 +110,11 @@ int demoMain()
         }
         if (active && renderFrame() < 0)
             break;
-        if (keys[27])
+        if (keys[platform::keyEscape])
             break;
-        if (keys[32]) {
+        if (keys[platform::keySpace]) {
             music.setPosition(music.order() + 1, 0);
-            keys[32] = 0;
+            keys[platform::keySpace] = 0;
         }
         platform::swapBuffers();
     }

@@ -2,7 +2,7 @@
 // tone struck on the first row and held, rows of a fixed length.
 #pragma once
 #include "it_writer.h"
-#include "platform/audio.h"
+#include "music/mixer.h"
 #include "write_file.h"
 
 #include <gtest/gtest.h>
@@ -61,11 +61,11 @@ inline Position decode(uint64_t word)
 // Opens the audio as the music player does and plays `path` from order 0; returns the handle.
 inline uint32_t openAndPlay(const std::string& path)
 {
-    EXPECT_TRUE(audio::init(0, 44100, 4));
-    uint32_t handle = audio::musicLoad(false, path.c_str(), 0, 0, 1);
+    EXPECT_TRUE(audio::init(44100));
+    uint32_t handle = audio::musicLoad(path.c_str());
     EXPECT_NE(handle, 0u);
     EXPECT_TRUE(audio::musicSetPositionScaler(handle, 12));
-    EXPECT_TRUE(audio::musicPlayEx(handle, 0, -1, true));
+    EXPECT_TRUE(audio::musicPlayEx(handle, 0));
     return handle;
 }
 

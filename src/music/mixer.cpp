@@ -1,6 +1,6 @@
-// The audio stand-in's portable part: one libopenmpt module mixed in small chunks, a record of the
+// The mixer: one libopenmpt module mixed in small chunks, a record of the
 // frame at which each row starts, and the position word of the row now being heard.
-#include "platform/audio.h"
+#include "music/mixer.h"
 
 #include "platform/audio_output.h"
 
@@ -210,7 +210,7 @@ namespace audio {
 
 // Initialising again starts afresh (a second run of the demo in one process, after the offline
 // back end was reset) rather than failing.
-bool init(int, uint32_t frequency, uint32_t)
+bool init(uint32_t frequency)
 {
     free();
     if (frequency < 8000 || frequency > 192000)
@@ -232,39 +232,28 @@ bool setVolume(uint32_t volume)
     return true;
 }
 
-// From a file only the whole file is read (offset and length 0); from memory, `length` bytes at
-// `path + offset`. The module is loaded paused; musicPlay starts it.
-uint32_t musicLoad(bool fromMemory, const char* path, uint64_t offset, uint32_t length, uint32_t)
+// The module is loaded paused; musicPlay starts it.
+uint32_t musicLoad(const char* path)
 {
     if (!data.open || path == nullptr)
         return 0;
+    // Read whole: libopenmpt reading through a FILE seeks for nearly every read, and on a
+    // module of this size that costs a few hundred milliseconds of start-up.
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr)
+        return 0;
+    long size = -1;
+    if (std::fseek(file, 0, SEEK_END) == 0)
+        size = std::ftell(file);
+    void* bytes = size > 0 && std::fseek(file, 0, SEEK_SET) == 0 ? std::malloc(static_cast<size_t>(size)) : nullptr;
+    bool read = bytes && std::fread(bytes, 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
+    std::fclose(file);
     openmpt_module* module = nullptr;
-    if (fromMemory) {
-        if (length == 0)
-            return 0;
-        module = openmpt_module_create_from_memory2(path + offset, length, openmpt_log_func_silent, nullptr,
+    if (read)
+        module = openmpt_module_create_from_memory2(bytes, static_cast<size_t>(size), openmpt_log_func_silent, nullptr,
                                                     openmpt_error_func_ignore, nullptr, nullptr, nullptr,
                                                     moduleControls);
-    } else {
-        if (offset != 0 || length != 0)
-            return 0;
-        // Read whole: libopenmpt reading through a FILE seeks for nearly every read, and on a
-        // module of this size that costs a few hundred milliseconds of start-up.
-        std::FILE* file = std::fopen(path, "rb");
-        if (file == nullptr)
-            return 0;
-        long size = -1;
-        if (std::fseek(file, 0, SEEK_END) == 0)
-            size = std::ftell(file);
-        void* bytes = size > 0 && std::fseek(file, 0, SEEK_SET) == 0 ? std::malloc(static_cast<size_t>(size)) : nullptr;
-        bool read = bytes && std::fread(bytes, 1, static_cast<size_t>(size), file) == static_cast<size_t>(size);
-        std::fclose(file);
-        if (read)
-            module = openmpt_module_create_from_memory2(bytes, static_cast<size_t>(size), openmpt_log_func_silent,
-                                                        nullptr, openmpt_error_func_ignore, nullptr, nullptr, nullptr,
-                                                        moduleControls);
-        std::free(bytes);
-    }
+    std::free(bytes);
     if (module == nullptr)
         return 0;
 
@@ -310,7 +299,7 @@ bool musicSetPositionScaler(uint32_t handle, uint32_t scaler)
 }
 
 // Position 0xFFFFFFFF plays on from where the module is; any other is an order and row to start at.
-bool musicPlayEx(uint32_t handle, uint32_t position, int, bool)
+bool musicPlayEx(uint32_t handle, uint32_t position)
 {
     OutputLock lock;
     if (!validHandle(handle))
