@@ -929,11 +929,11 @@ SDL_AudioDeviceID SDL_OpenAudioDevice(const char* device, int capture, const SDL
     wrapped.callback = timedCallback;
     wrapped.userdata = nullptr;
     SDL_AudioSpec have;
-    SDL_AudioSpec* spec = obtained ? obtained : &have;
-    SDL_AudioDeviceID id = realOpen(device, capture, &wrapped, spec, allowedChanges);
+    SDL_AudioSpec* audioFormat = obtained ? obtained : &have;
+    SDL_AudioDeviceID id = realOpen(device, capture, &wrapped, audioFormat, allowedChanges);
     if (id != 0) {
-        audioRate = spec->freq;
-        audioBufferFrames = spec->samples;
+        audioRate = audioFormat->freq;
+        audioBufferFrames = audioFormat->samples;
         const char* driver = SDL_GetCurrentAudioDriver();
         std::snprintf(audioDriver, sizeof audioDriver, "%s", driver ? driver : "?");
         if (obtained) {

@@ -105,14 +105,14 @@ struct Recording {
 
 void record(Recording& out)
 {
-    pa_sample_spec spec = {PA_SAMPLE_S16LE, rate, 2};
+    pa_sample_spec sampleFormat = {PA_SAMPLE_S16LE, rate, 2};
     pa_buffer_attr attr;
     std::memset(&attr, 0xff, sizeof attr);
     constexpr uint32_t fragmentFrames = 64;
     attr.fragsize = fragmentFrames * 4;
     int error = 0;
     pa_simple* in = pa_simple_new(nullptr, "plomvardix-bench-sync", PA_STREAM_RECORD, "sync.monitor", "monitor",
-                                  &spec, nullptr, &attr, &error);
+                                  &sampleFormat, nullptr, &attr, &error);
     if (in == nullptr) {
         out.error = pa_strerror(error);
         return;
