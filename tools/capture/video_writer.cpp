@@ -86,25 +86,7 @@ VideoWriter::~VideoWriter()
 
 bool VideoWriter::fail(const std::string& what, int code)
 {
-    std::lock_guard<std::mutex> hold(lock);
-    if (!hasFailed) {
-        hasFailed = true;
-        failText = code ? what + ": " + avError(code) : what;
-    }
-    space.notify_all();
-    return false;
-}
-
-bool VideoWriter::failed()
-{
-    std::lock_guard<std::mutex> hold(lock);
-    return hasFailed;
-}
-
-std::string VideoWriter::failure()
-{
-    std::lock_guard<std::mutex> hold(lock);
-    return failText;
+    return queue.fail(code ? what + ": " + avError(code) : what);
 }
 
 bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
@@ -268,42 +250,34 @@ bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
     }
     av->headerWritten = true;
 
-    slots.assign(static_cast<size_t>(slotCount) * frameWidth * frameHeight * 3, 0);
     audio.assign(static_cast<size_t>(audioCapacity) * 2, 0);
-    running = true;
-    worker = std::thread(&VideoWriter::run, this);
+    queue.start(slotCount, static_cast<size_t>(frameWidth) * frameHeight * 3, [this] { run(); });
     return true;
 }
 
 unsigned char* VideoWriter::frameBuffer()
 {
-    std::unique_lock<std::mutex> hold(lock);
-    space.wait(hold, [&] { return hasFailed || pushed - encoded < static_cast<uint64_t>(slotCount); });
-    if (hasFailed)
-        return nullptr;
-    return slots.data() + (pushed % slotCount) * (static_cast<size_t>(frameWidth) * frameHeight * 3);
+    return queue.frameBuffer();
 }
 
 void VideoWriter::pushFrame()
 {
-    std::lock_guard<std::mutex> hold(lock);
-    ++pushed;
-    wake.notify_one();
+    queue.push();
 }
 
 void VideoWriter::pushAudio(const int16_t* stereo, uint32_t frames)
 {
     while (frames > 0) {
-        std::unique_lock<std::mutex> hold(lock);
+        auto hold = queue.lock();
         // Sound more than a second past the last frame pushed can have no picture to go with: it
         // is dropped rather than left to fill the ring while the encoder waits for frames.
-        uint64_t limit = samplesUpTo(pushed + static_cast<uint64_t>(settings.fps));
+        uint64_t limit = samplesUpTo(queue.pushed() + static_cast<uint64_t>(settings.fps));
         if (audioIn >= limit)
             return;
         if (frames > limit - audioIn)
             frames = static_cast<uint32_t>(limit - audioIn);
-        space.wait(hold, [&] { return hasFailed || audioIn - audioOut < audioCapacity; });
-        if (hasFailed)
+        queue.waitForRoom(hold, [&] { return audioIn - audioOut < audioCapacity; });
+        if (queue.failedLocked())
             return;
         uint32_t at = static_cast<uint32_t>(audioIn % audioCapacity);
         uint32_t room = static_cast<uint32_t>(audioCapacity - (audioIn - audioOut));
@@ -315,7 +289,7 @@ void VideoWriter::pushAudio(const int16_t* stereo, uint32_t frames)
         std::memcpy(audio.data() + static_cast<size_t>(at) * 2, stereo, static_cast<size_t>(n) * 4);
         hold.lock();
         audioIn += n;
-        wake.notify_one();
+        queue.notifyWorker();
         stereo += static_cast<size_t>(n) * 2;
         frames -= n;
     }
@@ -324,19 +298,16 @@ void VideoWriter::pushAudio(const int16_t* stereo, uint32_t frames)
 void VideoWriter::run()
 {
     for (;;) {
-        std::unique_lock<std::mutex> hold(lock);
+        auto hold = queue.lock();
         // Sound is taken only up to the frames pushed so far, so that it ends where the pictures do.
-        auto soundWanted = [&] { return static_cast<int64_t>(samplesUpTo(pushed)); };
-        wake.wait(hold, [&] {
-            return hasFailed || closing || encoded < pushed ||
-                   (audioOut < audioIn && av->soundKept < soundWanted());
-        });
-        if (hasFailed)
+        auto soundWanted = [&] { return static_cast<int64_t>(samplesUpTo(queue.pushed())); };
+        queue.waitForWork(hold, [&] { return audioOut < audioIn && av->soundKept < soundWanted(); });
+        if (queue.failedLocked())
             return;
         int64_t wanted = soundWanted();
         uint64_t available = audioIn - audioOut;
-        bool frameReady = encoded < pushed;
-        if (!frameReady && closing && (available == 0 || av->soundKept >= wanted))
+        bool frameReady = queue.frameQueued();
+        if (!frameReady && queue.closed() && (available == 0 || av->soundKept >= wanted))
             return;
         hold.unlock();
 
@@ -351,17 +322,13 @@ void VideoWriter::run()
                 return;
             hold.lock();
             audioOut += take;
-            space.notify_all();
             hold.unlock();
+            queue.notifyRoom();
         }
         if (frameReady) {
-            const unsigned char* rgb =
-                slots.data() + (encoded % slotCount) * (static_cast<size_t>(frameWidth) * frameHeight * 3);
-            if (!encodeFrame(rgb))
+            if (!encodeFrame(queue.oldest()))
                 return;
-            hold.lock();
-            ++encoded;
-            space.notify_all();
+            queue.release();
         }
     }
 }
@@ -394,7 +361,7 @@ bool VideoWriter::encodeFrame(const unsigned char* rgb)
     const uint8_t* planes[1] = {source};
     const int strides[1] = {frameWidth * 3 * scale};
     sws_scale(av->sws, planes, strides, 0, frameHeight * scale, av->picture->data, av->picture->linesize);
-    av->picture->pts = static_cast<int64_t>(encoded);
+    av->picture->pts = static_cast<int64_t>(queue.taken());
     code = avcodec_send_frame(av->video.context, av->picture);
     if (code < 0)
         return fail("cannot encode the video", code);
@@ -476,30 +443,17 @@ bool VideoWriter::drain(Codec& codec, bool flushing)
     }
 }
 
-void VideoWriter::stop()
-{
-    if (!running)
-        return;
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        closing = true;
-        wake.notify_all();
-    }
-    worker.join();
-    running = false;
-}
-
 bool VideoWriter::finish(std::string& error)
 {
     if (!av) {
         error = "no video open";
         return false;
     }
-    stop();
+    queue.close();
     bool ok = !failed();
     if (ok) {
         // The sound track runs exactly as long as the pictures: silence fills a short end.
-        int64_t wanted = static_cast<int64_t>(samplesUpTo(pushed));
+        int64_t wanted = static_cast<int64_t>(samplesUpTo(queue.pushed()));
         static const int16_t silence[2048] = {};
         while (ok && av->soundKept < wanted) {
             int64_t n = wanted - av->soundKept;
@@ -539,15 +493,7 @@ void VideoWriter::abandon()
 {
     if (!av)
         return;
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        hasFailed = true;
-    }
-    wake.notify_all();
-    if (running) {
-        worker.join();
-        running = false;
-    }
+    queue.cancel();
     closeAll();
     output.discard();
 }

@@ -2,13 +2,11 @@
 // its own: H.264 + AAC in MP4 or Matroska, or FFV1 + FLAC in Matroska (lossless).
 #pragma once
 
+#include "frame_queue.h"
 #include "output_file.h"
 
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 struct VideoSettings {
@@ -48,9 +46,9 @@ public:
     // Samples of sound before frame n: round(n x 44100 / fps).
     uint64_t samplesUpTo(uint64_t frame) const;
 
-    bool failed();
-    std::string failure();
-    uint64_t framesPushed() const { return pushed; }
+    bool failed() { return queue.failed(); }
+    std::string failure() { return queue.failure(); }
+    uint64_t framesPushed() const { return queue.pushed(); }
 
     // Encodes what is queued, gives the sound exactly the pictures' length, finishes the file and
     // renames it. False with a one-line reason; the temporary file is then removed.
@@ -61,7 +59,6 @@ public:
 private:
     struct Codec;
     void run();
-    void stop();
     bool encodeFrame(const unsigned char* rgb);
     bool encodeAudio(const int16_t* stereo, uint32_t frames);
     bool flushAudio(bool last);
@@ -76,19 +73,8 @@ private:
 
     static constexpr int slotCount = 12;
     static constexpr uint32_t audioCapacity = 1u << 18;  // stereo frames, about 6 s
-    std::vector<unsigned char> slots;
     std::vector<int16_t> audio;
-
-    std::mutex lock;
-    std::condition_variable wake;   // the encoder waits on it
-    std::condition_variable space;  // the renderer waits on it
-    uint64_t pushed = 0;            // frames pushed by the renderer
-    uint64_t encoded = 0;           // frames taken by the encoder
-    uint64_t audioIn = 0;           // stereo frames pushed
-    uint64_t audioOut = 0;          // stereo frames taken from the ring
-    bool closing = false;
-    bool hasFailed = false;
-    std::string failText;
-    std::thread worker;
-    bool running = false;
+    uint64_t audioIn = 0;   // stereo frames pushed (guarded by the frame queue's lock)
+    uint64_t audioOut = 0;  // stereo frames taken from the ring
+    FrameQueue queue;
 };
