@@ -1,9 +1,11 @@
 // plomvardix-capture end to end: the real executable, its options, PNG frames, the frame-step log
 // and the exit status.
+#include "../tools/capture/png_writer.h"
 #include "support/capture_run.h"
 #include "support/png_file.h"
 
 #include <algorithm>
+#include <random>
 
 namespace {
 
@@ -104,6 +106,36 @@ TEST_F(Capture, MinimisedFramesDrawNothingAndCloseEndsTheRun)
     EXPECT_EQ(run.back().frame, 39);
     // At 30 frames per second, frame steps one after another are 1/30 s apart.
     EXPECT_NEAR(std::stod(run[1].seconds) - std::stod(run[0].seconds), 1 / 30.0, 1e-6);
+}
+
+// Any picture comes back exactly from the frame writer's own PNG files, a picture that does not
+// compress at all too (the file must have room for it), and a folder that is not there fails.
+TEST(PngEncoder, EveryPictureReadsBackExactly)
+{
+    const int width = 64, height = 48;
+    std::vector<unsigned char> flat(width * height * 3, 200), ramp(flat.size()), noise(flat.size());
+    for (size_t k = 0; k < ramp.size(); ++k)
+        ramp[k] = static_cast<unsigned char>(k * 7 + k / 192);
+    std::mt19937 random(13);
+    for (unsigned char& byte : noise)
+        byte = static_cast<unsigned char>(random());
+
+    fs::path dir = fs::temp_directory_path() / ("png_encoder_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    PngEncoder encoder(width, height);
+    for (const auto* picture : {&flat, &ramp, &noise, &flat}) {
+        fs::path file = dir / "frame.png";
+        ASSERT_TRUE(encoder.write(file.string(), picture->data()));
+        int w = 0, h = 0;
+        EXPECT_EQ(readPng(file, w, h), *picture);
+        EXPECT_EQ(w, width);
+        EXPECT_EQ(h, height);
+        if (picture == &flat) {
+            EXPECT_LT(fs::file_size(file), 200u);
+        }
+    }
+    EXPECT_FALSE(encoder.write((dir / "missing" / "frame.png").string(), flat.data()));
+    fs::remove_all(dir);
 }
 
 // Started from a folder without data/, the demo moves to its executable's folder, which has it.
