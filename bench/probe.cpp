@@ -155,6 +155,17 @@ FILE* openReport()
     return stderr;
 }
 
+// A report that begins with the machine's load, so that a figure is never read without it.
+FILE* openReportWithLoad()
+{
+    FILE* out = openReport();
+    char loadNow[64];
+    readLoadAverage(loadNow, sizeof loadNow);
+    std::fprintf(out, "load average (1, 5, 15 min): %s at the start, %s at the end; %ld cores online\n",
+                 loadAverageAtStart, loadNow, sysconf(_SC_NPROCESSORS_ONLN));
+    return out;
+}
+
 void closeReport(FILE* f)
 {
     if (f != stderr)
@@ -470,11 +481,7 @@ double percentile(std::vector<double>& sorted, double p)
 
 void writeLiveReport()
 {
-    FILE* out = openReport();
-    char loadNow[64];
-    readLoadAverage(loadNow, sizeof loadNow);
-    std::fprintf(out, "load average (1, 5, 15 min): %s at the start, %s at the end; %ld cores online\n",
-                 loadAverageAtStart, loadNow, sysconf(_SC_NPROCESSORS_ONLN));
+    FILE* out = openReportWithLoad();
 
     std::vector<double> floorMs(floorFrames, floorFrames + floorCount);
     std::sort(floorMs.begin(), floorMs.end());
@@ -646,11 +653,7 @@ void writeStartupLine()
 
 void writeAllocationReport()
 {
-    FILE* out = openReport();
-    char loadNow[64];
-    readLoadAverage(loadNow, sizeof loadNow);
-    std::fprintf(out, "load average (1, 5, 15 min): %s at the start, %s at the end; %ld cores online\n",
-                 loadAverageAtStart, loadNow, sysconf(_SC_NPROCESSORS_ONLN));
+    FILE* out = openReportWithLoad();
     std::fprintf(out, "\nheap allocations per frame after loading, by the first caller outside the C and C++\n"
                       "runtimes (every thread; \"project\" is the demo's own code):\n");
     std::fprintf(out, "%-22s %7s", "", "frames");
