@@ -479,10 +479,8 @@ double percentile(std::vector<double>& sorted, double p)
     return sorted[std::min(rank, sorted.size() - 1)];
 }
 
-void writeLiveReport()
+void writeFrameTable(FILE* out)
 {
-    FILE* out = openReportWithLoad();
-
     std::vector<double> floorMs(floorFrames, floorFrames + floorCount);
     std::sort(floorMs.begin(), floorMs.end());
     double floorFps = floorSpanSeconds > 0 ? static_cast<double>(floorCount) / floorSpanSeconds : 0;
@@ -510,11 +508,13 @@ void writeLiveReport()
                      floorFps > 0 ? fps / floorFps : 0.0, percentile(values, 0.5), percentile(values, 0.99),
                      values.back());
     }
+}
 
+void writeAudioTable(FILE* out)
+{
     size_t audioTotal = std::min(audioCount.load(), maxAudio);
     if (audioTotal == 0 || audioRate == 0) {
         std::fprintf(out, "\naudio: no callbacks recorded\n");
-        closeReport(out);
         return;
     }
     double bufferMs = 1000.0 * audioBufferFrames / audioRate;
@@ -571,6 +571,13 @@ void writeLiveReport()
                      slot == sceneCount ? "all scenes" : sceneName(slot).c_str(), in.size(), percentile(in, 0.5),
                      percentile(in, 0.99), in.back(), late, fellText, percentile(busy, 0.99), busy.back());
     }
+}
+
+void writeLiveReport()
+{
+    FILE* out = openReportWithLoad();
+    writeFrameTable(out);
+    writeAudioTable(out);
     closeReport(out);
 }
 
