@@ -33,20 +33,6 @@ void clearTo(float r, float g, float b)
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
-// Every pixel of the frame equal to c (within one step of rounding).
-::testing::AssertionResult wholeFrameIs(Rgb c)
-{
-    std::vector<uint8_t> rgb = readFrameBuffer();
-    for (size_t i = 0; i < rgb.size(); i += 3) {
-        Rgb p{rgb[i], rgb[i + 1], rgb[i + 2]};
-        if (std::abs(p.r - c.r) > 1 || std::abs(p.g - c.g) > 1 || std::abs(p.b - c.b) > 1) {
-            size_t n = i / 3;
-            return ::testing::AssertionFailure() << "pixel (" << n % 640 << ", " << n / 640 << ") is " << p;
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
 // perspective(fovy, aspect, n, f) x lookAt(eye, center, up), written out from their definitions.
 std::array<float, 16> perspectiveLookAt(const Camera& c)
 {

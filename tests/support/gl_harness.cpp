@@ -5,6 +5,8 @@
 
 #include <GL/gl.h>
 
+#include <cstdlib>
+
 namespace testsupport {
 
 bool openTestWindow()
@@ -32,6 +34,17 @@ std::vector<uint8_t> readFrameBuffer()
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, 640, 480, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     return rgb;
+}
+
+::testing::AssertionResult wholeFrameIs(Rgb c, int tolerance)
+{
+    const std::vector<uint8_t> rgb = readFrameBuffer();
+    for (size_t i = 0; i < rgb.size(); i += 3) {
+        const Rgb p{rgb[i], rgb[i + 1], rgb[i + 2]};
+        if (std::abs(p.r - c.r) > tolerance || std::abs(p.g - c.g) > tolerance || std::abs(p.b - c.b) > tolerance)
+            return ::testing::AssertionFailure() << "pixel (" << i / 3 % 640 << ", " << i / 3 / 640 << ") is " << p;
+    }
+    return ::testing::AssertionSuccess();
 }
 
 void renderScene(Scene& scene, int order, int row, float t)

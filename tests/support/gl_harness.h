@@ -24,6 +24,9 @@ Rgb readPixel(int x, int y);
 // The whole 640 x 480 colour buffer as RGB bytes, bottom row first (GL order).
 std::vector<uint8_t> readFrameBuffer();
 
+// Every pixel of the frame equal to c within `tolerance` steps; names the first that is not.
+::testing::AssertionResult wholeFrameIs(Rgb c, int tolerance = 1);
+
 // What the driver does for one frame of a scene: store the music position, then render.
 void renderScene(Scene& scene, int order, int row, float t);
 
