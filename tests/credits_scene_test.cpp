@@ -81,30 +81,6 @@ const bool loaded = addSceneEnvironment([] {
 const float q = 3.0518509447574615e-05f;
 const float edge = 5.9375f;  // half size plus tile size
 
-// The draws of the lattice's link passes, from the start index on.
-long latticeDraws(long start)
-{
-    long n = start;
-    int links = 0;
-    do {
-        for (int node = 0; node < 80; ++node) {
-            const int i = node / 16, j = node / 4 % 4, k = node % 4;
-            int ni = i, nj = j, nk = k;
-            switch (replicaValue(n++) % 6) {
-            case 0: ++nj; break;
-            case 1: --nj; break;
-            case 2: ++ni; break;
-            case 3: --ni; break;
-            case 4: ++nk; break;
-            default: --nk; break;
-            }
-            if (ni >= 0 && ni <= 4 && nj >= 0 && nj <= 3 && nk >= 0 && nk <= 3)
-                ++links;
-        }
-    } while (links < 80);
-    return n - start;
-}
-
 bool isJoltRow(int row)
 {
     return row == 0 || row == 56 || row == 64 || row == 126;
@@ -323,7 +299,7 @@ TEST(CreditsScene, LoadSequenceDrawsTheSmokeThenTheLatticeLinks)
 {
     // The ring scene's smoke draws one number per particle; the lattice's links come next.
     const long smoke = 100;
-    EXPECT_EQ(drawsBeforeCredits, smoke + latticeDraws(smoke));
+    EXPECT_EQ(drawsBeforeCredits, smoke + testsupport::replayLatticeLinks(smoke).draws);
 }
 
 TEST(CreditsScene, LoadsItsFifteenPicturesInTableOrder)

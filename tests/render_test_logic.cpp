@@ -2,6 +2,7 @@
 #include "render/camera.h"
 #include "render/particles.h"
 #include "render/random.h"
+#include "support/gl_harness.h"
 #include "support/random_replica.h"
 
 #include <gtest/gtest.h>
@@ -16,14 +17,7 @@ using testsupport::replicaFloat;
 TEST(Camera, DefaultsAndUpRule)
 {
     Camera camera;
-    EXPECT_FLOAT_EQ(camera.eye.x, 1);
-    EXPECT_FLOAT_EQ(camera.eye.y, 1);
-    EXPECT_FLOAT_EQ(camera.eye.z, 1);
-    EXPECT_FLOAT_EQ(camera.center.z, 0.1f);
-    EXPECT_FLOAT_EQ(camera.fov, 45);
-    EXPECT_FLOAT_EQ(camera.nearPlane, 1);
-    EXPECT_FLOAT_EQ(camera.farPlane, 60);
-    EXPECT_FLOAT_EQ(camera.aspect, 1.3f);
+    EXPECT_TRUE(testsupport::cameraIs(camera, {1, 1, 1, 0, 0, 0.1f, 45, 1, 60, 1.3f}));
 
     // d = (-0.9999, -0.9999, -0.8999) crossed with the centre (0, 0, 0.1).
     EXPECT_NEAR(camera.up.x, -0.09999, 1e-6);

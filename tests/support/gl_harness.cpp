@@ -5,6 +5,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace testsupport {
@@ -44,6 +46,18 @@ std::vector<uint8_t> readFrameBuffer()
         if (std::abs(p.r - c.r) > tolerance || std::abs(p.g - c.g) > tolerance || std::abs(p.b - c.b) > tolerance)
             return ::testing::AssertionFailure() << "pixel (" << i / 3 % 640 << ", " << i / 3 / 640 << ") is " << p;
     }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult cameraIs(const Camera& c, const std::array<float, 10>& expected)
+{
+    const std::array<float, 10> actual = {c.eye.x, c.eye.y, c.eye.z, c.center.x, c.center.y, c.center.z,
+                                          c.fov,   c.nearPlane, c.farPlane, c.aspect};
+    const char* const names[10] = {"eye x", "eye y", "eye z", "centre x", "centre y", "centre z",
+                                   "fov",   "near",  "far",   "aspect"};
+    for (size_t i = 0; i < actual.size(); ++i)
+        if (!(std::fabs(actual[i] - expected[i]) <= 1e-6f * std::max(1.0f, std::fabs(expected[i]))))
+            return ::testing::AssertionFailure() << names[i] << " is " << actual[i] << ", not " << expected[i];
     return ::testing::AssertionSuccess();
 }
 

@@ -1,9 +1,11 @@
 // Headless GL for tests: the demo's own window created through the real path on the offline back
 // end (an offscreen Mesa context, 640 x 480, 16-bit depth, no alpha), and pixel read-back.
 #pragma once
+#include "render/camera.h"
 #include "shell/scene.h"
 #include "support/gl_state.h"
 
+#include <array>
 #include <cstdint>
 #include <ostream>
 #include <vector>
@@ -34,6 +36,9 @@ void renderScene(Scene& scene, int order, int row, float t);
 // smoothing off, points of 1 and the depth test on, and checks what its enter promises: the frame
 // start state with a black clear colour, smooth lines, points of 4. Returns that state.
 GLState enterSmoothPointScene(Scene& scene);
+
+// The camera's eye (x, y, z), centre (x, y, z), field of view, near and far planes and aspect.
+::testing::AssertionResult cameraIs(const Camera& camera, const std::array<float, 10>& expected);
 
 inline std::ostream& operator<<(std::ostream& out, const Rgb& c)
 {
