@@ -194,14 +194,6 @@ std::vector<std::string> picturesOf(int order, int row, float t)
     return names;
 }
 
-// Numbers drawn by one frame.
-long drawsOf(int order, int row, float t)
-{
-    const long before = testsupport::probePosition();
-    testsupport::renderScene(*scene, order, row, t);
-    return testsupport::probePosition() - before - testsupport::probeDraws;
-}
-
 // A time at which the next frame makes a motion step, and one at which it makes none.
 float stepTime()
 {
@@ -310,19 +302,6 @@ TEST(CreditsScene, LoadsItsFifteenPicturesInTableOrder)
         for (size_t j = 0; j < k; ++j)
             EXPECT_NE(pictureIds[k], pictureIds[j]) << pictureNames[k];
     }
-}
-
-TEST(CreditsScene, StepsAtMostOncePerFrame)
-{
-    // At 30 frames a second every frame steps; at 60 every other one.
-    const float start = stepTime();
-    for (int k = 0; k < 4; ++k)
-        EXPECT_EQ(drawsOf(26, k, start + k / 30.0f), 512 + 2) << "30 fps frame " << k;
-    const float later = stepTime();
-    for (int k = 0; k < 6; ++k)
-        EXPECT_EQ(drawsOf(26, k, later + k / 60.0f), k % 2 == 0 ? 512 + 2 : 2) << "60 fps frame " << k;
-    EXPECT_EQ(drawsOf(31, 3, stillTime()), 3) << "order 31 draws the flicker";
-    EXPECT_EQ(drawsOf(32, 3, stillTime()), 2);
 }
 
 TEST(CreditsScene, TilesWrapAtTheirExactBounds)
