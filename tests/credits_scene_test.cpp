@@ -470,8 +470,6 @@ TEST(CreditsScene, FlashesKeepTheFadersColourUntilOrderThirtyTwo)
 TEST(CreditsScene, LeavesTheStateItPromises)
 {
     using testsupport::GLField;
-    testsupport::enterFrameStart();
-    glViewport(0, 0, 10, 10);
     testsupport::enterSmoothPointScene(*scene);
 
     testsupport::GLState expected = testsupport::frameStartState();

@@ -219,15 +219,8 @@ TEST_F(LaserTube, LeavesTheStateItPromises)
     using testsupport::GLField;
     // Enter restores the full viewport, clears to black and turns line smoothing on; the depth
     // test stays as the ring scene left it.
-    testsupport::enterFrameStart();
-    glViewport(0, 0, 10, 10);
-    glEnable(GL_DEPTH_TEST);
     glDisable(GL_LINE_SMOOTH);
-    scene.enter();
-    testsupport::GLState entered = testsupport::frameStartState();
-    entered.clearColor = {0, 0, 0, 0};
-    entered.depthTest = true;
-    EXPECT_TRUE(testsupport::matchesGLState(entered, testsupport::captureGLState()));
+    const testsupport::GLState entered = testsupport::enterFromStrayState(scene, true);
     EXPECT_TRUE(glIsEnabled(GL_LINE_SMOOTH));
 
     // After a frame: frame-start matrices, depth test on, blending and texturing off, line

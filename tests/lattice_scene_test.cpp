@@ -114,8 +114,7 @@ TEST(LatticeScene, DrawsOnRedInTheCurrentColour)
 TEST(LatticeScene, LeavesTheStateItPromises)
 {
     using testsupport::GLField;
-    testsupport::enterFrameStart();
-    testsupport::GLState entered = testsupport::enterSmoothPointScene(scene);
+    const testsupport::GLState entered = testsupport::enterSmoothPointScene(scene);
 
     // The frame ends with the projection matrix selected and the red clear colour kept.
     scene.render(5.0f);

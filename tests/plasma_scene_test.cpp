@@ -204,8 +204,7 @@ TEST(PlasmaScene, FadesFromAndToWhiteAndLeavesTheFaderWithTheLastColour)
 TEST(PlasmaScene, LeavesTheStateItPromises)
 {
     using testsupport::GLField;
-    testsupport::enterFrameStart();
-    testsupport::GLState entered = testsupport::enterSmoothPointScene(scene);
+    const testsupport::GLState entered = testsupport::enterSmoothPointScene(scene);
 
     // Between the fades the frame ends with the projection matrix selected, the depth test as
     // enter left it.

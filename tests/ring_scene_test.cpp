@@ -219,13 +219,7 @@ TEST(RingScene, LeavesTheStateItPromises)
 {
     using testsupport::GLField;
     // Enter restores the full viewport, clears to black and turns the depth test off.
-    testsupport::enterFrameStart();
-    glViewport(0, 0, 10, 10);
-    glEnable(GL_DEPTH_TEST);
-    scene->enter();
-    testsupport::GLState entered = testsupport::frameStartState();
-    entered.clearColor = {0, 0, 0, 0};
-    EXPECT_TRUE(testsupport::matchesGLState(entered, testsupport::captureGLState()));
+    testsupport::enterFromStrayState(*scene);
 
     renderAt(9, 3, 1.5f);
     EXPECT_TRUE(testsupport::matchesGLState(stateAfterBlurredFrame(1), testsupport::captureGLState()))

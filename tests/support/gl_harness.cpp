@@ -67,15 +67,24 @@ void renderScene(Scene& scene, int order, int row, float t)
     scene.render(t);
 }
 
-GLState enterSmoothPointScene(Scene& scene)
+GLState enterFromStrayState(Scene& scene, bool keepsDepthTest)
 {
-    glDisable(GL_LINE_SMOOTH);
-    glPointSize(1);
+    enterFrameStart();
+    glViewport(0, 0, 10, 10);
     glEnable(GL_DEPTH_TEST);
     scene.enter();
     GLState entered = frameStartState();
     entered.clearColor = {0, 0, 0, 0};
+    entered.depthTest = keepsDepthTest;
     EXPECT_TRUE(matchesGLState(entered, captureGLState()));
+    return entered;
+}
+
+GLState enterSmoothPointScene(Scene& scene)
+{
+    glDisable(GL_LINE_SMOOTH);
+    glPointSize(1);
+    const GLState entered = enterFromStrayState(scene);
     GLfloat pointSize = 0;
     glGetFloatv(GL_POINT_SIZE, &pointSize);
     EXPECT_EQ(pointSize, 4);
