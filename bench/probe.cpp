@@ -155,6 +155,17 @@ FILE* openReport()
     return stderr;
 }
 
+// A report that begins with the machine's load, so that a figure is never read without it.
+FILE* openReportWithLoad()
+{
+    FILE* out = openReport();
+    char loadNow[64];
+    readLoadAverage(loadNow, sizeof loadNow);
+    std::fprintf(out, "load average (1, 5, 15 min): %s at the start, %s at the end; %ld cores online\n",
+                 loadAverageAtStart, loadNow, sysconf(_SC_NPROCESSORS_ONLN));
+    return out;
+}
+
 void closeReport(FILE* f)
 {
     if (f != stderr)
@@ -468,14 +479,8 @@ double percentile(std::vector<double>& sorted, double p)
     return sorted[std::min(rank, sorted.size() - 1)];
 }
 
-void writeLiveReport()
+void writeFrameTable(FILE* out)
 {
-    FILE* out = openReport();
-    char loadNow[64];
-    readLoadAverage(loadNow, sizeof loadNow);
-    std::fprintf(out, "load average (1, 5, 15 min): %s at the start, %s at the end; %ld cores online\n",
-                 loadAverageAtStart, loadNow, sysconf(_SC_NPROCESSORS_ONLN));
-
     std::vector<double> floorMs(floorFrames, floorFrames + floorCount);
     std::sort(floorMs.begin(), floorMs.end());
     double floorFps = floorSpanSeconds > 0 ? static_cast<double>(floorCount) / floorSpanSeconds : 0;
@@ -503,11 +508,13 @@ void writeLiveReport()
                      floorFps > 0 ? fps / floorFps : 0.0, percentile(values, 0.5), percentile(values, 0.99),
                      values.back());
     }
+}
 
+void writeAudioTable(FILE* out)
+{
     size_t audioTotal = std::min(audioCount.load(), maxAudio);
     if (audioTotal == 0 || audioRate == 0) {
         std::fprintf(out, "\naudio: no callbacks recorded\n");
-        closeReport(out);
         return;
     }
     double bufferMs = 1000.0 * audioBufferFrames / audioRate;
@@ -564,6 +571,13 @@ void writeLiveReport()
                      slot == sceneCount ? "all scenes" : sceneName(slot).c_str(), in.size(), percentile(in, 0.5),
                      percentile(in, 0.99), in.back(), late, fellText, percentile(busy, 0.99), busy.back());
     }
+}
+
+void writeLiveReport()
+{
+    FILE* out = openReportWithLoad();
+    writeFrameTable(out);
+    writeAudioTable(out);
     closeReport(out);
 }
 
@@ -646,11 +660,7 @@ void writeStartupLine()
 
 void writeAllocationReport()
 {
-    FILE* out = openReport();
-    char loadNow[64];
-    readLoadAverage(loadNow, sizeof loadNow);
-    std::fprintf(out, "load average (1, 5, 15 min): %s at the start, %s at the end; %ld cores online\n",
-                 loadAverageAtStart, loadNow, sysconf(_SC_NPROCESSORS_ONLN));
+    FILE* out = openReportWithLoad();
     std::fprintf(out, "\nheap allocations per frame after loading, by the first caller outside the C and C++\n"
                       "runtimes (every thread; \"project\" is the demo's own code):\n");
     std::fprintf(out, "%-22s %7s", "", "frames");
