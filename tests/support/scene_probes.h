@@ -1,5 +1,6 @@
-// Test help for the blurred scenes: the Fader and the radial blur replaced by recording subclasses,
-// and a frame recorded in GL feedback mode with the blur overlay's quads picked out.
+// Test help for the scenes: the Fader and the radial blur replaced by recording subclasses, a frame
+// recorded in GL feedback mode (the blur overlay's quads picked out), the flashes of a frame, and
+// the one set-up of a scene's test program.
 #pragma once
 #include "render/fader.h"
 #include "render/radial_blur.h"
