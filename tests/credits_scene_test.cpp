@@ -294,16 +294,6 @@ TEST(CreditsScene, LoadSequenceDrawsTheSmokeThenTheLatticeLinks)
     EXPECT_EQ(drawsBeforeCredits, smoke + testsupport::replayLatticeLinks(smoke).draws);
 }
 
-TEST(CreditsScene, LoadsItsFifteenPicturesInTableOrder)
-{
-    ASSERT_EQ(pictureIds.size(), 15u);
-    for (size_t k = 0; k < pictureIds.size(); ++k) {
-        EXPECT_NE(pictureIds[k], 0u) << pictureNames[k];
-        for (size_t j = 0; j < k; ++j)
-            EXPECT_NE(pictureIds[k], pictureIds[j]) << pictureNames[k];
-    }
-}
-
 TEST(CreditsScene, TilesWrapAtTheirExactBounds)
 {
     testsupport::renderScene(*scene, 28, 1, stepTime());
@@ -364,6 +354,8 @@ TEST(CreditsScene, RingsWrapOneByOneAtTheirLimit)
 
 TEST(CreditsScene, PicturesFollowTheSchedule)
 {
+    // Named by the load's binds in table order: a picture loaded out of order shows as a wrong name.
+    ASSERT_EQ(pictureIds.size(), 15u);
     using Names = std::vector<std::string>;
     struct Case { int order, row; Names pictures; };
     const Case cases[] = {
