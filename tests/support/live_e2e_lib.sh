@@ -52,12 +52,14 @@ waitUntil() {
 }
 
 # startX WIDTHxHEIGHT: a private Xvfb screen; Xvfb picks a free display number itself and tells it
-# through a descriptor, so concurrent tests cannot race for one. Exits 77 (skip) without Xvfb.
+# through a descriptor, so concurrent tests cannot race for one. Without -noreset the server resets
+# when its last client leaves: the message box's process is the demo's only client before the
+# window opens, so the window would race the reset and find no display. Exits 77 (skip) without Xvfb.
 startX() {
     command -v Xvfb >/dev/null 2>&1 || { echo "$name: Xvfb is not installed"; exit 77; }
     command -v xdotool >/dev/null 2>&1 || { echo "$name: xdotool is not installed"; exit 77; }
     : >"$work/display"
-    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.err" &
     xpid=$!
     waitUntil 30 grep -q '^[0-9]' "$work/display" || { cat "$work/xvfb.err"; fail "Xvfb did not start"; }
     DISPLAY=":$(head -n 1 "$work/display")"
