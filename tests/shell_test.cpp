@@ -10,6 +10,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -54,6 +56,27 @@ protected:
         glWindow->destroy();
     }
 };
+
+// Every message box shown, with its caption and style.
+struct Box {
+    std::string text, caption;
+    unsigned style;
+    bool operator==(const Box& other) const
+    {
+        return text == other.text && caption == other.caption && style == other.style;
+    }
+};
+std::vector<Box> boxes;
+
+void keepBox(const char* text, const char* caption, unsigned style)
+{
+    boxes.push_back({text, caption, style});
+}
+
+std::ostream& operator<<(std::ostream& out, const Box& box)
+{
+    return out << box.caption << ": " << box.text << " (" << box.style << ")";
+}
 
 constexpr Rgb clearColor = {89, 13, 89};       // (0.35, 0.05, 0.35)
 constexpr Rgb outlineColor = {230, 51, 232};   // (0.9, 0.2, 0.91)
@@ -104,6 +127,52 @@ TEST(GLWindow, RefusedFullscreenModeOffersWindowedMode)
     EXPECT_EQ(offline::messageBoxCount(), 2);
     EXPECT_STREQ(offline::lastMessageBoxText(), "Program Will Now Close.");
     refused.destroy();
+    offline::reset();
+}
+
+// A failed step tears down what was made before it, then shows its own box; the class
+// registration has nothing to tear down. Every release fails here, so each one tried shows, and
+// the next still runs: nothing is left held.
+TEST(GLWindow, EachFailedStepIsReportedAfterTheTeardownOfWhatWasMade)
+{
+    using platform::WindowStep;
+    const Box teardown[] = {
+        {"Release Of DC And RC Failed.", "SHUTDOWN ERROR", platform::mbOk | platform::mbIconInformation},
+        {"Release Rendering Context Failed.", "SHUTDOWN ERROR", platform::mbOk | platform::mbIconInformation},
+        {"Release Device Context Failed.", "SHUTDOWN ERROR", platform::mbOk | platform::mbIconInformation},
+        {"Could Not Release hWnd.", "SHUTDOWN ERROR", platform::mbOk | platform::mbIconInformation},
+        {"Could Not Unregister Class.", "SHUTDOWN ERROR", platform::mbOk | platform::mbIconInformation},
+    };
+    const struct {
+        WindowStep step;
+        const char* text;
+        int releasesTried;  // the last ones of the teardown
+    } cases[] = {
+        {WindowStep::WindowSystem, "Failed To Register The Window Class.", 0},
+        {WindowStep::Window, "Window Creation Error.", 1},
+        {WindowStep::DrawingSurface, "Can't Create A GL Device Context.", 2},
+        {WindowStep::ChoosePixelFormat, "Can't Find A Suitable PixelFormat.", 3},
+        {WindowStep::SetPixelFormat, "Can't Set The PixelFormat.", 3},
+        {WindowStep::Context, "Can't Create A GL Rendering Context.", 3},
+        {WindowStep::CurrentContext, "Can't Activate The GL Rendering Context.", 5},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        offline::reset();
+        boxes.clear();
+        offline::setMessageBoxHook(keepBox);
+        offline::setFailingWindowSteps(platform::stepBit(c.step), ~0u);
+        GLWindow window(640, 480);
+        EXPECT_FALSE(window.create("test", 640, 480, 32, false));
+        std::vector<Box> expected(std::end(teardown) - c.releasesTried, std::end(teardown));
+        expected.push_back({c.text, "ERROR", platform::mbOk | platform::mbIconExclamation});
+        EXPECT_EQ(boxes, expected);
+
+        // Nothing was left held: the window can be made again.
+        offline::setFailingWindowSteps(0, 0);
+        EXPECT_TRUE(window.create("test", 640, 480, 32, false));
+        window.destroy();
+    }
     offline::reset();
 }
 

@@ -38,8 +38,14 @@ void setFullscreenAnswer(int answer);
 bool queueMessageBoxAnswer(int answer);
 int messageBoxCount();
 const char* lastMessageBoxText();
-// Whether changeDisplayMode succeeds (default true: the offscreen surface is always 640 x 480).
+// Called for every message box, after it is counted (one hook; null removes it).
+void setMessageBoxHook(void (*hook)(const char* text, const char* caption, unsigned style));
+// Whether the full-screen display mode is given (default true: the offscreen surface is always
+// 640 x 480).
 void setDisplayModeAvailable(bool available);
+// Window steps that fail, for the failure paths: opening a step in `steps` fails at that step;
+// a release in `releases` is reported failed when it is tried (what it held is still let go).
+void setFailingWindowSteps(platform::WindowSteps steps, platform::WindowSteps releases);
 
 // Called at every swap before the buffers are swapped, with the frame index, while the finished
 // frame is still in the back buffer (one hook; null removes it).

@@ -22,14 +22,29 @@ enum : int { idNone = 0, idOk = 1, idYes = 6, idNo = 7 };
 // without a display learns what it said. Returns idNone when no box could be shown.
 int messageBox(const char* text, const char* caption, unsigned style);
 
-// The window-system session a window is made in ("register the window class").
-bool openWindowSystem();
-bool closeWindowSystem();
+// Makes the working directory one that holds data/: the current one if it has it, otherwise the
+// executable's folder or the installed data folder beside it.
+void enterDataFolder();
 
-// Full-screen display mode and its restore; the cursor.
-bool changeDisplayMode(int width, int height, int bits);
-void restoreDisplayMode();
-void showCursor(bool visible);
+// The steps of opening the window with its GL context, in the order they are taken. The window
+// reports a failure by its step, so each names both the making and the release of what it holds.
+enum class WindowStep {
+    None,
+    WindowSystem,       // the window-system session ("register the window class")
+    DisplayMode,        // the full-screen display mode; its restore cannot fail
+    Window,
+    DrawingSurface,     // the window's device context
+    ChoosePixelFormat,  // nothing is held by choosing
+    SetPixelFormat,
+    Context,            // the GL context: made, deleted
+    CurrentContext,     // made current, released
+};
+// A set of steps, one bit each.
+using WindowSteps = unsigned;
+constexpr WindowSteps stepBit(WindowStep step)
+{
+    return 1u << static_cast<unsigned>(step);
+}
 
 // What the GL window asks for: bits of colour, alpha, depth and stencil, and double buffering.
 struct PixelFormat {
@@ -40,21 +55,19 @@ struct PixelFormat {
     bool doubleBuffer;
 };
 
-// The window and its GL context, in the order they are made. Each returns false (or 0) on failure.
-// The format is passed to createWindow too, because some window systems fix it with the window.
-bool createWindow(const char* title, int width, int height, bool fullscreen, const PixelFormat& format);
-bool acquireDrawingSurface();
-int choosePixelFormat(const PixelFormat& format);  // 0 when nothing suitable
-bool setPixelFormat(int format);
-bool createContext();
-bool makeContextCurrent();
-void showWindow();
+// Opens the window system and, when asked, gives the display to one full-screen window of
+// width x height (the cursor hidden over it). Returns the step that failed; when the display mode
+// fails the window system stays open, and openWindow then makes an ordinary window.
+WindowStep openDisplay(bool fullscreen, int width, int height, int bits);
 
-// Teardown, each step only for what is held; false when a release failed.
-bool releaseContextCurrent();
-bool deleteContext();
-bool releaseDrawingSurface();
-bool destroyWindow();
+// Makes the window, its drawing surface, pixel format and GL context, makes the context current
+// and shows the window. Returns the first step that failed; the steps before it stay held.
+WindowStep openWindow(const char* title, int width, int height, const PixelFormat& format);
+
+// Releases what is held, in teardown order: the display mode, the current context, the context,
+// the drawing surface, the window, the window system. A failed release does not stop the next.
+// Returns the set of steps whose release failed.
+WindowSteps closeWindow();
 
 // Events the window procedure turns into the driver's flags.
 // The two keys the demo reads, by their Windows virtual-key codes.
@@ -71,10 +84,6 @@ bool pollEvent(Event& event);
 uint32_t tickCount();  // milliseconds
 void sleep(uint32_t milliseconds);
 void swapBuffers();
-
-// Makes the working directory one that holds data/: the current one if it has it, otherwise the
-// executable's folder or the installed data folder beside it.
-void enterDataFolder();
 
 // Ends the process; the offline back end finishes its outputs first.
 [[noreturn]] void exitProcess(int code);

@@ -64,6 +64,28 @@ bool driverNamed(const char* driver)
     return false;
 }
 
+// No display mode is changed: a 640 x 480 mode is missing or badly emulated on today's panels, so
+// full screen is a window over the whole display at its own resolution, the picture scaled into
+// it. It is given when the display the window would cover can be found.
+// PLOMVARDIX_FULLSCREEN=unavailable refuses it, as a display that cannot give one does.
+bool findFullscreenBounds()
+{
+    if (environmentSays("PLOMVARDIX_FULLSCREEN", "unavailable"))
+        return false;
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(currentDisplay(), &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0)
+        return false;
+    data.bounds = bounds;
+    return true;
+}
+
+// The attributes went to SDL with the window; this only refuses what it cannot stand for.
+bool offers(const platform::PixelFormat& format)
+{
+    return (format.colorBits == 32 || format.colorBits == 24) && format.alphaBits >= 0 && format.depthBits >= 0 &&
+           format.stencilBits >= 0;
+}
+
 void swapWindow()
 {
     SDL_GL_SwapWindow(sdl_window::window());
@@ -128,147 +150,78 @@ int messageBox(const char* text, const char* caption, unsigned style)
     return answer;
 }
 
-bool openWindowSystem()
+WindowStep openDisplay(bool fullscreen, int, int, int)
 {
-    if (sdl_window::videoOpen())
-        return true;
-    if (!sdl_window::openVideo("plomvardix"))
-        return false;
-    // With no display SDL falls back to a driver that shows nothing; the demo would then play
-    // its music to an invisible window. Such a driver serves only when asked for by name.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    if (driver != nullptr && (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0) &&
-        !driverNamed(driver)) {
-        std::fprintf(stderr, "plomvardix: SDL video: no display (SDL offered its %s driver, which shows nothing)\n",
-                     driver);
-        sdl_window::closeVideo();
-        return false;
+    if (!sdl_window::videoOpen()) {
+        if (!sdl_window::openVideo("plomvardix"))
+            return WindowStep::WindowSystem;
+        // With no display SDL falls back to a driver that shows nothing; the demo would then play
+        // its music to an invisible window. Such a driver serves only when asked for by name.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        if (driver != nullptr && (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0) &&
+            !driverNamed(driver)) {
+            std::fprintf(stderr, "plomvardix: SDL video: no display (SDL offered its %s driver, which shows nothing)\n",
+                         driver);
+            sdl_window::close();
+            return WindowStep::WindowSystem;
+        }
     }
-    return true;
-}
-
-bool closeWindowSystem()
-{
-    sdl_window::closeVideo();
-    return true;
-}
-
-// No display mode is changed: a 640 x 480 mode is missing or badly emulated on today's panels, so
-// full screen is a window over the whole display at its own resolution, the picture scaled into
-// it. This step succeeds when the display the window would cover can be found.
-// PLOMVARDIX_FULLSCREEN=unavailable makes it fail, as on a display that cannot give one.
-bool changeDisplayMode(int, int, int)
-{
-    if (!sdl_window::videoOpen() || environmentSays("PLOMVARDIX_FULLSCREEN", "unavailable"))
-        return false;
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(currentDisplay(), &bounds) != 0 || bounds.w <= 0 || bounds.h <= 0)
-        return false;
-    data.bounds = bounds;
+    if (!fullscreen)
+        return WindowStep::None;
+    if (!findFullscreenBounds())
+        return WindowStep::DisplayMode;
     data.fullscreenWindow = true;
-    return true;
+    data.cursorHidden = true;
+    SDL_ShowCursor(SDL_DISABLE);
+    return WindowStep::None;
 }
 
-void restoreDisplayMode()
+WindowStep openWindow(const char* title, int width, int height, const PixelFormat& format)
 {
-    // The display's own mode was never changed, and SDL takes the full-screen window off the
-    // display when it destroys it; the cursor comes back through showCursor.
-    data.fullscreenWindow = false;
-}
-
-void showCursor(bool visible)
-{
-    data.cursorHidden = !visible;
-    SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
-}
-
-bool createWindow(const char* title, int width, int height, bool fullscreen, const PixelFormat& format)
-{
-    if (!sdl_window::videoOpen() || sdl_window::window())
-        return false;
     data.pictureWidth = width;
     data.pictureHeight = height;
     data.nearest = environmentSays("PLOMVARDIX_SCALE", "nearest");
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN | SDL_WINDOW_ALLOW_HIGHDPI;
-    if (fullscreen && data.fullscreenWindow) {
+    SDL_Rect place = {0, 0, width, height};
+    if (data.fullscreenWindow) {
         // Made at the display's size as well, so that it covers the display even where no window
         // manager acts on the full-screen request.
         flags |= SDL_WINDOW_FULLSCREEN_DESKTOP | SDL_WINDOW_BORDERLESS;
-        return sdl_window::createWindow(title, data.bounds.x, data.bounds.y, data.bounds.w, data.bounds.h, flags,
-                                        format);
+        place = data.bounds;
+    } else {
+        // The client area is exactly width x height, at the screen's top-left corner; it can be
+        // resized and maximised, and the picture follows.
+        flags |= SDL_WINDOW_RESIZABLE;
     }
-    // The client area is exactly width x height, at the screen's top-left corner; it can be
-    // resized and maximised, and the picture follows.
-    flags |= SDL_WINDOW_RESIZABLE;
-    return sdl_window::createWindow(title, 0, 0, width, height, flags, format);
-}
+    WindowStep failed = sdl_window::open(title, place, flags, format,
+                                         offers(format) ? WindowStep::None : WindowStep::ChoosePixelFormat);
+    if (failed != WindowStep::None)
+        return failed;
 
-bool acquireDrawingSurface()
-{
-    return sdl_window::window() != nullptr;
-}
-
-int choosePixelFormat(const PixelFormat& format)
-{
-    // The attributes went to SDL with the window; this only refuses what it cannot stand for.
-    if (format.colorBits != 32 && format.colorBits != 24)
-        return 0;
-    if (format.alphaBits < 0 || format.depthBits < 0 || format.stencilBits < 0)
-        return 0;
-    return 1;
-}
-
-bool setPixelFormat(int format)
-{
-    return sdl_window::setPixelFormat(format);
-}
-
-bool createContext()
-{
-    return sdl_window::createContext();
-}
-
-bool makeContextCurrent()
-{
-    if (!sdl_window::makeContextCurrent())
-        return false;
     // No frame limiter: the loop renders as fast as it can.
     SDL_GL_SetSwapInterval(0);
     followWindowSize(false);
-    return true;
-}
-
-void showWindow()
-{
     SDL_ShowWindow(sdl_window::window());
     SDL_RaiseWindow(sdl_window::window());
     // A cursor hidden before the window existed is hidden over it too.
     if (data.cursorHidden)
         SDL_ShowCursor(SDL_DISABLE);
+    return WindowStep::None;
 }
 
-bool releaseContextCurrent()
+WindowSteps closeWindow()
 {
+    // The display's own mode was never changed, and SDL takes the full-screen window off the
+    // display when it destroys it; only the cursor comes back.
+    data.fullscreenWindow = false;
+    if (data.cursorHidden) {
+        data.cursorHidden = false;
+        SDL_ShowCursor(SDL_ENABLE);
+    }
     if (sdl_window::context() && SDL_GL_GetCurrentContext() == sdl_window::context())
         picture_scaler::end();
-    return sdl_window::releaseContextCurrent();
-}
-
-bool deleteContext()
-{
-    return sdl_window::deleteContext();
-}
-
-bool releaseDrawingSurface()
-{
-    sdl_window::releaseDrawingSurface();
-    return true;
-}
-
-bool destroyWindow()
-{
-    return sdl_window::destroyWindow();
+    return sdl_window::close();
 }
 
 bool pollEvent(Event& event)

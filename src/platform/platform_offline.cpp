@@ -44,6 +44,9 @@ struct OfflineData {
     int boxesShown = 0;
     char lastBoxText[256] = "";
     bool displayModeAvailable = true;
+    platform::WindowSteps failingSteps = 0;
+    platform::WindowSteps failingReleases = 0;
+    void (*boxHook)(const char*, const char*, unsigned) = nullptr;
 
     void (*swapHook)(uint64_t) = nullptr;
     void (*exitHooks[exitHookCapacity])() = {};
@@ -64,6 +67,17 @@ void clockAdvanced()
         data.clockListener(clockNow());
 }
 
+// The steps of openWindow, in their order.
+using platform::WindowStep;
+constexpr WindowStep windowSteps[] = {
+    WindowStep::Window,         WindowStep::DrawingSurface, WindowStep::ChoosePixelFormat,
+    WindowStep::SetPixelFormat, WindowStep::Context,        WindowStep::CurrentContext,
+};
+
+bool refused(WindowStep step)
+{
+    return (data.failingSteps & platform::stepBit(step)) != 0;
+}
 
 }  // namespace
 
@@ -74,6 +88,8 @@ int messageBox(const char* text, const char* caption, unsigned style)
     std::fprintf(stderr, "%s: %s\n", caption, text);
     ++data.boxesShown;
     std::snprintf(data.lastBoxText, sizeof data.lastBoxText, "%s", text);
+    if (data.boxHook)
+        data.boxHook(text, caption, style);
     if ((style & 0x0f) != mbYesNo)
         return idOk;
     if (std::strcmp(text, "fullscreen?") == 0)
@@ -83,86 +99,43 @@ int messageBox(const char* text, const char* caption, unsigned style)
     return idNo;
 }
 
-bool openWindowSystem()
+WindowStep openDisplay(bool fullscreen, int width, int height, int)
 {
-    if (sdl_window::videoOpen())
-        return true;
-    // Always the offscreen driver on Mesa's software renderer: other drivers give other pixels.
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
-    return sdl_window::openVideo("offline");
+    if (refused(WindowStep::WindowSystem))
+        return WindowStep::WindowSystem;
+    if (!sdl_window::videoOpen()) {
+        // Always the offscreen driver on Mesa's software renderer: other drivers give other pixels.
+        setenv("SDL_VIDEODRIVER", "offscreen", 1);
+        setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+        if (!sdl_window::openVideo("offline"))
+            return WindowStep::WindowSystem;
+    }
+    // The offscreen surface is always 640 x 480: that is the one full-screen mode there is.
+    if (fullscreen && (refused(WindowStep::DisplayMode) || !data.displayModeAvailable ||
+                       width != offline::frameWidth || height != offline::frameHeight))
+        return WindowStep::DisplayMode;
+    return WindowStep::None;
 }
 
-bool closeWindowSystem()
-{
-    sdl_window::closeVideo();
-    return true;
-}
-
-bool changeDisplayMode(int width, int height, int)
-{
-    return data.displayModeAvailable && width == offline::frameWidth && height == offline::frameHeight;
-}
-
-void restoreDisplayMode() {}
-void showCursor(bool) {}
-
-bool createWindow(const char* title, int width, int height, bool, const PixelFormat& format)
-{
-    return sdl_window::createWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN, format);
-}
-
-bool acquireDrawingSurface()
-{
-    return sdl_window::window() != nullptr;
-}
-
-int choosePixelFormat(const PixelFormat& format)
+WindowStep openWindow(const char* title, int width, int height, const PixelFormat& format)
 {
     // The only format on offer: RGB 8/8/8, no alpha, depth 16, no stencil, double-buffered.
-    if (format.colorBits != 32 && format.colorBits != 24)
-        return 0;
-    if (format.alphaBits != 0 || format.depthBits > 16 || format.stencilBits != 0)
-        return 0;
-    return 1;
+    const bool offered = (format.colorBits == 32 || format.colorBits == 24) && format.alphaBits == 0 &&
+                         format.depthBits <= 16 && format.stencilBits == 0;
+    WindowStep refusedStep = WindowStep::None;
+    for (WindowStep step : windowSteps) {
+        if (refused(step) || (step == WindowStep::ChoosePixelFormat && !offered)) {
+            refusedStep = step;
+            break;
+        }
+    }
+    return sdl_window::open(title, {0, 0, width, height}, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN, format, refusedStep);
 }
 
-bool setPixelFormat(int format)
+WindowSteps closeWindow()
 {
-    return sdl_window::setPixelFormat(format);
-}
-
-bool createContext()
-{
-    return sdl_window::createContext();
-}
-
-bool makeContextCurrent()
-{
-    return sdl_window::makeContextCurrent();
-}
-
-void showWindow() {}
-
-bool releaseContextCurrent()
-{
-    return sdl_window::releaseContextCurrent();
-}
-
-bool deleteContext()
-{
-    return sdl_window::deleteContext();
-}
-
-bool releaseDrawingSurface()
-{
-    sdl_window::releaseDrawingSurface();
-    return true;
-}
-
-bool destroyWindow()
-{
-    return sdl_window::destroyWindow();
+    WindowSteps tried = sdl_window::held();
+    return sdl_window::close() | (tried & data.failingReleases);
 }
 
 bool pollEvent(Event& event)
@@ -299,6 +272,17 @@ void setDisplayModeAvailable(bool available)
     data.displayModeAvailable = available;
 }
 
+void setFailingWindowSteps(platform::WindowSteps steps, platform::WindowSteps releases)
+{
+    data.failingSteps = steps;
+    data.failingReleases = releases;
+}
+
+void setMessageBoxHook(void (*hook)(const char* text, const char* caption, unsigned style))
+{
+    data.boxHook = hook;
+}
+
 void setSwapHook(void (*hook)(uint64_t))
 {
     data.swapHook = hook;
@@ -343,11 +327,8 @@ bool addExitHook(void (*hook)())
 bool openContext()
 {
     const platform::PixelFormat format = {32, 0, 16, 0, true};
-    if (!platform::openWindowSystem())
-        return false;
-    if (!platform::createWindow("offline", frameWidth, frameHeight, false, format) ||
-        !platform::setPixelFormat(platform::choosePixelFormat(format)) || !platform::createContext() ||
-        !platform::makeContextCurrent()) {
+    if (platform::openDisplay(false, frameWidth, frameHeight, format.colorBits) != platform::WindowStep::None ||
+        platform::openWindow("offline", frameWidth, frameHeight, format) != platform::WindowStep::None) {
         closeContext();
         return false;
     }
@@ -357,14 +338,7 @@ bool openContext()
 
 void closeContext()
 {
-    if (sdl_window::context()) {
-        platform::releaseContextCurrent();
-        platform::deleteContext();
-    }
-    platform::releaseDrawingSurface();
-    if (sdl_window::window())
-        platform::destroyWindow();
-    platform::closeWindowSystem();
+    platform::closeWindow();
 }
 
 void reset()
@@ -379,6 +353,8 @@ void reset()
     data.boxesShown = 0;
     data.lastBoxText[0] = '\0';
     data.displayModeAvailable = true;
+    data.failingSteps = data.failingReleases = 0;
+    data.boxHook = nullptr;
     data.swapHook = nullptr;
     data.exitHookCount = 0;
 }

@@ -1,4 +1,5 @@
-// The demo window: created and torn down step by step, each failure reported in a message box.
+// The demo window: created and torn down through the platform, each failed step reported in a
+// message box.
 #include "shell/glwindow.h"
 
 #include "platform/platform.h"
@@ -9,14 +10,35 @@
 
 namespace {
 
+using platform::WindowStep;
+
 // What the scenes rely on: RGBA with no destination alpha, a 16-bit depth buffer, no stencil.
 platform::PixelFormat pixelFormat;
 bool pixelFormatFilled = false;
 
-// Handles held, so that destroy() releases only what exists.
-bool windowHeld = false;
-bool surfaceHeld = false;
-bool contextHeld = false;
+struct StepText {
+    WindowStep step;
+    const char* text;
+};
+
+// Failures of making the window and its context, in the order the steps are taken.
+constexpr StepText createErrors[] = {
+    {WindowStep::Window, "Window Creation Error."},
+    {WindowStep::DrawingSurface, "Can't Create A GL Device Context."},
+    {WindowStep::ChoosePixelFormat, "Can't Find A Suitable PixelFormat."},
+    {WindowStep::SetPixelFormat, "Can't Set The PixelFormat."},
+    {WindowStep::Context, "Can't Create A GL Rendering Context."},
+    {WindowStep::CurrentContext, "Can't Activate The GL Rendering Context."},
+};
+
+// Failed releases, in teardown order.
+constexpr StepText shutdownErrors[] = {
+    {WindowStep::CurrentContext, "Release Of DC And RC Failed."},
+    {WindowStep::Context, "Release Rendering Context Failed."},
+    {WindowStep::DrawingSurface, "Release Device Context Failed."},
+    {WindowStep::Window, "Could Not Release hWnd."},
+    {WindowStep::WindowSystem, "Could Not Unregister Class."},
+};
 
 void createError(const char* text)
 {
@@ -51,12 +73,12 @@ bool GLWindow::create(const char* title, int width, int height, int bits, bool f
 {
     this->fullscreen = fullscreen;
 
-    if (!platform::openWindowSystem()) {
+    WindowStep failed = platform::openDisplay(fullscreen, width, height, bits);
+    if (failed == WindowStep::WindowSystem) {
         createError("Failed To Register The Window Class.");
         return false;
     }
-
-    if (this->fullscreen && !platform::changeDisplayMode(width, height, bits)) {
+    if (failed == WindowStep::DisplayMode) {
         int answer = platform::messageBox(
             "The Requested Fullscreen Mode Is Not Supported By\nyour Video Card. Use Windowed Mode Instead?",
             "Qovo GL", platform::mbYesNo | platform::mbIconExclamation);
@@ -68,82 +90,32 @@ bool GLWindow::create(const char* title, int width, int height, int bits, bool f
         }
     }
 
-    if (this->fullscreen)
-        platform::showCursor(false);
-
     if (!pixelFormatFilled) {
         pixelFormat = {bits, 0, 16, 0, true};
         pixelFormatFilled = true;
     }
 
-    if (!platform::createWindow(title, width, height, this->fullscreen, pixelFormat)) {
+    failed = platform::openWindow(title, width, height, pixelFormat);
+    if (failed != WindowStep::None) {
         destroy();
-        createError("Window Creation Error.");
-        return false;
-    }
-    windowHeld = true;
-
-    if (!platform::acquireDrawingSurface()) {
-        destroy();
-        createError("Can't Create A GL Device Context.");
-        return false;
-    }
-    surfaceHeld = true;
-
-    int format = platform::choosePixelFormat(pixelFormat);
-    if (format == 0) {
-        destroy();
-        createError("Can't Find A Suitable PixelFormat.");
-        return false;
-    }
-    if (!platform::setPixelFormat(format)) {
-        destroy();
-        createError("Can't Set The PixelFormat.");
+        for (const StepText& error : createErrors) {
+            if (error.step == failed)
+                createError(error.text);
+        }
         return false;
     }
 
-    if (!platform::createContext()) {
-        destroy();
-        createError("Can't Create A GL Rendering Context.");
-        return false;
-    }
-    contextHeld = true;
-    if (!platform::makeContextCurrent()) {
-        destroy();
-        createError("Can't Activate The GL Rendering Context.");
-        return false;
-    }
-
-    platform::showWindow();
     resize(width, height);
     return true;
 }
 
 void GLWindow::destroy()
 {
-    if (fullscreen) {
-        platform::restoreDisplayMode();
-        platform::showCursor(true);
+    platform::WindowSteps failed = platform::closeWindow();
+    for (const StepText& error : shutdownErrors) {
+        if (failed & platform::stepBit(error.step))
+            shutdownError(error.text);
     }
-    if (contextHeld) {
-        if (!platform::releaseContextCurrent())
-            shutdownError("Release Of DC And RC Failed.");
-        if (!platform::deleteContext())
-            shutdownError("Release Rendering Context Failed.");
-        contextHeld = false;
-    }
-    if (surfaceHeld) {
-        if (!platform::releaseDrawingSurface())
-            shutdownError("Release Device Context Failed.");
-        surfaceHeld = false;
-    }
-    if (windowHeld) {
-        if (!platform::destroyWindow())
-            shutdownError("Could Not Release hWnd.");
-        windowHeld = false;
-    }
-    if (!platform::closeWindowSystem())
-        shutdownError("Could Not Unregister Class.");
 }
 
 void GLWindow::resize(int, int)
