@@ -15,6 +15,7 @@
 #include <vector>
 
 using audio_test::decode;
+using audio_test::openAndPlay;
 using audio_test::rowFrames;
 
 namespace {
@@ -63,9 +64,6 @@ protected:
         offline::setAudioSink(nullptr);
         offline::reset();
     }
-
-    // Opens the audio at the current clock and plays `path` from order 0; returns the handle.
-    uint32_t play(const std::string& path) { return audio_test::openAndPlay(path); }
 };
 
 TEST_F(OfflineAudio, RendersExactlyTheFramesOfTheVirtualClock)
@@ -74,7 +72,7 @@ TEST_F(OfflineAudio, RendersExactlyTheFramesOfTheVirtualClock)
     offline::setFramesPerSecond(60);
     platform::sleep(7);  // before the audio opens: silence, but heard all the same
     EXPECT_EQ(offline::audioFramesHeard(), 0u);
-    play(path);
+    openAndPlay(path);
     EXPECT_EQ(heard.size(), 2 * framesAtClock());
 
     for (int step = 0; step < 600; ++step) {
@@ -94,7 +92,7 @@ TEST_F(OfflineAudio, ReportsTheRowBeingHeardWithItsTwelfths)
 {
     std::string path = audio_test::writeHeldToneModule("rows", 4, 16);
     platform::sleep(3);
-    uint32_t handle = play(path);
+    uint32_t handle = openAndPlay(path);
     uint64_t start = framesAtClock();  // the first frame of order 0, row 0
     EXPECT_EQ(audio::channelGetPosition(handle), 0u);
 
@@ -126,7 +124,7 @@ TEST_F(OfflineAudio, ReportsTheRowBeingHeardWithItsTwelfths)
 TEST_F(OfflineAudio, SetPositionMovesAtOnceAndKeepsNotesSounding)
 {
     std::string path = audio_test::writeHeldToneModule("seek", 4, 16);
-    uint32_t handle = play(path);
+    uint32_t handle = openAndPlay(path);
     platform::sleep(100);
     EXPECT_EQ(decode(audio::channelGetPosition(handle)).row, 1);
 
@@ -173,7 +171,7 @@ TEST_F(OfflineAudio, SetPositionMovesAtOnceAndKeepsNotesSounding)
 TEST_F(OfflineAudio, EndOfTheSongStopsThereWithoutFade)
 {
     std::string path = audio_test::writeHeldToneModule("end", 2, 8);
-    uint32_t handle = play(path);
+    uint32_t handle = openAndPlay(path);
     uint64_t start = framesAtClock();
     uint64_t end = start + 16 * rowFrames;
     bool sawOrderOne = false;
@@ -202,11 +200,11 @@ TEST_F(OfflineAudio, EndOfTheSongStopsThereWithoutFade)
 TEST_F(OfflineAudio, InitAgainAfterTheBackEndWasResetPlaysAgain)
 {
     std::string path = audio_test::writeHeldToneModule("again", 4, 16);
-    uint32_t handle = play(path);
+    uint32_t handle = openAndPlay(path);
     platform::sleep(100);
     offline::reset();  // drops the clock listener, as between two runs of the demo
     heard.clear();
-    handle = play(path);
+    handle = openAndPlay(path);
     platform::sleep(100);
     EXPECT_EQ(heard.size(), 2 * framesAtClock());
     EXPECT_EQ(decode(audio::channelGetPosition(handle)).row, 1);
@@ -220,7 +218,7 @@ TEST_F(OfflineAudio, TheSameRunGivesTheSameSamples)
     for (int run = 0; run < 2; ++run) {
         offline::reset();
         heard.clear();
-        uint32_t handle = play(path);
+        uint32_t handle = openAndPlay(path);
         platform::sleep(300);
         audio::channelSetPosition(handle, 2u << 16 | 1u);
         platform::sleep(300);

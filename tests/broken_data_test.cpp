@@ -3,8 +3,8 @@
 // loader prints exactly its texts, and a module that cannot be loaded keeps the first scene until
 // Escape and says so on standard error.
 #include "support/capture_run.h"
+#include "support/data_pictures.h"
 
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -19,33 +19,32 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const dataFiles[] = {
-    "glimo.it",
-    "text_gfx_zub.tga", "text_gfx_presents.tga", "text_gfx_ademo.tga", "text_gfx_called.tga",
-    "text_gfx_plomvardix.tga", "gfx_not.tga", "gfx_supernena.tga", "fostarina2.tga", "k.tga",
-    "bazura.tga", "fordtuneao3.tga", "minik.tga", "text_laser.tga", "cartelin.tga", "zub03.tga",
-    "creditosdeverdad.tga", "creditos_staff.tga", "creditos_ruvo.tga", "creditos_pemi.tga",
-    "creditos_aux.tga", "creditos_theyhave.tga", "greets_1.tga", "greets_2.tga", "greets_3.tga",
-    "greets_4.tga", "epileptics.tga", "allez.tga", "fin.tga",
-};
+// The module and every picture the scenes load.
+std::vector<std::string> dataFiles()
+{
+    std::vector<std::string> files = {"glimo.it"};
+    for (const auto& [name, bits] : testsupport::pictureBits)
+        files.push_back(name);
+    return files;
+}
 
 enum class Damage { missing, halved, random };
+const char* const damageNames[] = {"missing", "halved", "random"};
 
 struct Case {
-    const char* file;
+    std::string file;
     Damage damage;
 };
 
 void PrintTo(const Case& c, std::ostream* out)
 {
-    const char* damage[] = {"missing", "halved", "random"};
-    *out << c.file << " " << damage[static_cast<int>(c.damage)];
+    *out << c.file << " " << damageNames[static_cast<int>(c.damage)];
 }
 
 std::vector<Case> allCases()
 {
     std::vector<Case> cases;
-    for (const char* file : dataFiles)
+    for (const std::string& file : dataFiles())
         for (Damage damage : {Damage::missing, Damage::halved, Damage::random})
             cases.push_back({file, damage});
     return cases;
@@ -57,11 +56,10 @@ std::string caseName(const ::testing::TestParamInfo<Case>& info)
     for (char& c : name)
         if (c == '.')
             c = '_';
-    const char* damage[] = {"missing", "halved", "random"};
-    return name + "_" + damage[static_cast<int>(info.param.damage)];
+    return name + "_" + damageNames[static_cast<int>(info.param.damage)];
 }
 
-using capture_support::slurp;
+using namespace capture_support;
 
 void damage(const fs::path& path, Damage how, unsigned seed)
 {
@@ -81,27 +79,6 @@ void damage(const fs::path& path, Damage how, unsigned seed)
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-struct Line {
-    int order = 0;
-    std::string scene;
-};
-
-std::vector<Line> readLog(const fs::path& path)
-{
-    std::vector<Line> lines;
-    std::ifstream in(path);
-    std::string text;
-    std::getline(in, text);  // frame,seconds,order,row,scene,t
-    while (std::getline(in, text)) {
-        const std::vector<std::string> fields = capture_support::splitCsv(text);
-        Line line;
-        line.order = fields.size() > 2 ? std::atoi(fields[2].c_str()) : -1;
-        line.scene = fields.size() > 4 ? fields[4] : "";
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // Space every other frame once the scenes run, more presses than there are orders, then Escape.
 const int escapeFrame = 140;
 
@@ -113,24 +90,15 @@ std::string keyScript()
     return keys + std::to_string(escapeFrame) + ":escape";
 }
 
-struct DemoRun {
-    int status = -1;
-    std::string out, err;
-    std::vector<Line> log;
+struct DemoRun : Outcome {
+    std::vector<Step> log;
 };
 
 // Runs the offline runner in `dir` (which holds data/) with the key script.
 DemoRun capture(const fs::path& dir)
 {
-    std::string command = "cd '" + dir.string() + "' && '" CAPTURE_EXE "' --log log.csv --keys " + keyScript() +
-                          " >stdout 2>stderr";
-    int raw = std::system(command.c_str());
-    DemoRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(dir / "stdout");
-    run.err = slurp(dir / "stderr");
-    run.log = readLog(dir / "log.csv");
-    return run;
+    const Outcome outcome = runCapture("--log log.csv --keys " + keyScript(), dir, dir);
+    return {outcome, readSteps(dir / "log.csv")};
 }
 
 // A folder with data/ made of links to the intact files, except `damaged`, which is a copy.
@@ -139,7 +107,7 @@ fs::path makeDataFolder(const std::string& name, const std::string& damaged)
     fs::path dir = fs::temp_directory_path() / ("broken_data_" + std::to_string(::getpid()) + "_" + name);
     fs::remove_all(dir);
     fs::create_directories(dir / "data");
-    for (const char* file : dataFiles) {
+    for (const std::string& file : dataFiles()) {
         if (file == damaged)
             fs::copy_file(fs::path(DATA_DIR) / file, dir / "data" / file);
         else
@@ -211,17 +179,17 @@ TEST_P(BrokenData, TheDemoRunsOnAndEndsNormally)
     // Each load of the damaged picture prints its text without "-> ok"; every other picture loads.
     // None of the damage leaves a header the loader accepts.
     std::string expected = intact;
-    std::string whole = std::string("data/") + c.file + "-> ok\n";
+    std::string whole = "data/" + c.file + "-> ok\n";
     for (size_t at = expected.find(whole); at != std::string::npos; at = expected.find(whole, at))
         expected.erase(at + whole.size() - 6, 6);
     EXPECT_EQ(run.out, expected);
 
     ASSERT_FALSE(run.log.empty());
     const std::string moduleLine = "plomvardix: the module data/glimo.it could not be loaded";
-    bool moduleLost = std::string(c.file) == "glimo.it" && c.damage != Damage::halved;
+    bool moduleLost = c.file == "glimo.it" && c.damage != Damage::halved;
     if (moduleLost) {
         EXPECT_NE(run.err.find(moduleLine), std::string::npos) << run.err;
-        for (const Line& line : run.log) {
+        for (const Step& line : run.log) {
             EXPECT_EQ(line.order, 0);
             if (!line.scene.empty()) {
                 EXPECT_EQ(line.scene, "TitleScene");

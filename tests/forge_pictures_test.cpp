@@ -45,7 +45,8 @@ Picture decode(const std::vector<uint8_t>& file)
     return p;
 }
 
-// The build's data/ is the forge's output; one test forges again to see the same bytes.
+// The build's data/ is the forge's output; one test forges it all again (the soundtrack too) to see
+// the same bytes.
 class ForgePictures : public ::testing::Test {
 protected:
     static Picture load(const std::string& name) { return decode(readFile(base / name)); }

@@ -10,24 +10,14 @@
 namespace {
 
 GlyphBlurScene scene;
-
-class GlyphBlurEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(openSceneWindow());
-        scene.load();
-        scene.enter();
-    }
-};
-const auto* environment = ::testing::AddGlobalTestEnvironment(new GlyphBlurEnvironment);
+const bool loaded = addSceneEnvironment([] {
+    scene.load();
+    scene.enter();
+});
 
 FrameFeedback renderAt(int order, int row, float t = 1.0f)
 {
-    return recordFrame([&] {
-        scene.setMusicPosition(order, row);
-        scene.render(t);
-    });
+    return recordScene(scene, order, row, t);
 }
 
 }  // namespace
@@ -35,37 +25,20 @@ FrameFeedback renderAt(int order, int row, float t = 1.0f)
 TEST(GlyphBlurScene, FadesFromWhiteOverTheFirstRowsOfOrderFive)
 {
     // Row 0: the last thing drawn is an opaque white quad over the whole window.
-    scene.setMusicPosition(5, 0);
-    scene.render(0.5f);
-    EXPECT_TRUE(windowIsUniform(255, 255, 255));
+    testsupport::renderScene(scene, 5, 0, 0.5f);
+    EXPECT_TRUE(testsupport::wholeFrameIs({255, 255, 255}));
 
-    struct Case { int row; float alpha; };
-    for (Case c : {Case{0, 1}, Case{8, 0.5f}, Case{16, 0}, Case{4, 0.75f}}) {
-        FrameFeedback frame = renderAt(5, c.row);
-        ASSERT_EQ(frame.faderAlphas.size(), 1u) << "row " << c.row;
-        EXPECT_FLOAT_EQ(frame.faderAlphas[0], c.alpha) << "row " << c.row;
-    }
-    // Past row 16 of order 5 only the beat rows flash.
-    EXPECT_TRUE(renderAt(5, 17).faderAlphas.empty());
-    EXPECT_TRUE(renderAt(5, 63).faderAlphas.empty());
+    // Out of white by row 16; after it only the beat rows flash.
+    expectFlashes(scene, {{5, 0, {1}}, {5, 8, {0.5f}}, {5, 16, {0}}, {5, 4, {0.75f}}, {5, 17, {}}, {5, 63, {}}});
 }
 
 TEST(GlyphBlurScene, FadesToWhiteAtTheEndOfOrderSixByTheFadeRuleNotTheFlash)
 {
-    struct Case { int order, row; float alpha; };
-    const Case cases[] = {
-        {6, 112, 0}, {6, 120, 0.5f}, {6, 127, 15 / 16.0f}, {6, 113, 1 / 16.0f},
+    expectFlashes(scene, {
+        {6, 112, {0}}, {6, 120, {0.5f}}, {6, 127, {15 / 16.0f}}, {6, 113, {1 / 16.0f}}, {5, 111, {}}, {6, 100, {}},
         // The same rows in the other order, and the first rows of order 6, only flash.
-        {5, 112, 0.15f}, {5, 120, 0.15f}, {6, 0, 0.15f}, {6, 8, 0.15f}, {6, 16, 0.15f}, {6, 64, 0.15f},
-    };
-    for (const Case& c : cases) {
-        FrameFeedback frame = renderAt(c.order, c.row);
-        ASSERT_EQ(frame.faderAlphas.size(), 1u) << c.order << ":" << c.row;
-        EXPECT_FLOAT_EQ(frame.faderAlphas[0], c.alpha) << c.order << ":" << c.row;
-        EXPECT_FLOAT_EQ(fader->alpha, c.alpha);
-    }
-    EXPECT_TRUE(renderAt(5, 111).faderAlphas.empty());
-    EXPECT_TRUE(renderAt(6, 100).faderAlphas.empty());
+        {5, 112, {0.15f}}, {5, 120, {0.15f}}, {6, 0, {0.15f}}, {6, 8, {0.15f}}, {6, 16, {0.15f}}, {6, 64, {0.15f}},
+    });
 }
 
 TEST(GlyphBlurScene, BlurPassesComeFromThePreviousFrameAndTenAfterEnter)
@@ -114,14 +87,12 @@ TEST(GlyphBlurScene, LeavesTheStateItPromises)
     entered.ignore(GLField::BoundTexture);
     EXPECT_TRUE(testsupport::matchesGLState(entered, testsupport::captureGLState()));
 
-    scene.setMusicPosition(6, 3);
-    scene.render(2.0f);
+    testsupport::renderScene(scene, 6, 3, 2.0f);
     EXPECT_TRUE(testsupport::matchesGLState(stateAfterBlurredFrame(1.5f), testsupport::captureGLState()))
         << "after a frame without overlay";
     EXPECT_TRUE(glIsEnabled(GL_LINE_SMOOTH));
 
-    scene.setMusicPosition(6, 8);
-    scene.render(2.1f);
+    testsupport::renderScene(scene, 6, 8, 2.1f);
     EXPECT_TRUE(testsupport::matchesGLState(stateAfterBlurredFrame(1.5f), testsupport::captureGLState()))
         << "after a flash";
     scene.leave();

@@ -39,22 +39,12 @@ TEST(HeardClock, ABufferLeavesAtTheDevicePaceAndNoFurther)
 TEST(HeardClock, ServerLatencyAndOffsetAreSubtracted)
 {
     HeardClock clock;
-    clock.handOver(buffer, 0);
-    clock.handOver(buffer, buffer);
-    clock.handOver(buffer, 2 * buffer);
-    uint64_t now = 2 * buffer + 200;
-    uint64_t plain = clock.heard(now);
-    EXPECT_EQ(plain, 2 * buffer + 200);
-
-    HeardClock late;
-    late.setServerLatency(700);     // queued in the server plus the sink's own delay
-    late.setManualOffset(44);       // PLOMVARDIX_AUDIO_LATENCY_MS
-    late.handOver(buffer, 0);
-    late.handOver(buffer, buffer);
-    late.handOver(buffer, 2 * buffer);
-    EXPECT_EQ(late.heard(now), plain - 744);
-    // frames delivered - still queued - server latency - offset
-    EXPECT_EQ(late.heard(now), late.framesDelivered() - late.stillQueued(now) - 700 - 44);
+    clock.setServerLatency(700);  // queued in the server plus the sink's own delay
+    clock.setManualOffset(44);    // PLOMVARDIX_AUDIO_LATENCY_MS
+    for (uint64_t k = 0; k < 3; ++k)
+        clock.handOver(buffer, k * buffer);
+    // Without them, 200 frames into the third buffer would be heard (as above).
+    EXPECT_EQ(clock.heard(2 * buffer + 200), 2 * buffer + 200 - 744);
 }
 
 TEST(HeardClock, NeverMovesBackWhenTheLatencyGrows)

@@ -14,18 +14,6 @@
 
 namespace {
 
-// Draws as the Fader does and keeps each overlay's alpha and whether depth testing was on for it.
-class DepthRecordingFader : public Fader {
-public:
-    void render(float t) override
-    {
-        flashes.push_back({alpha, glIsEnabled(GL_DEPTH_TEST) == GL_TRUE});
-        Fader::render(t);
-    }
-    std::vector<std::pair<float, bool>> flashes;
-};
-
-DepthRecordingFader depthFader;
 LaserTubeScene scene;
 
 // Load and enter happen in the first test that needs them, so that a test may still find the
@@ -35,8 +23,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(openSceneWindow());
-        fader = &depthFader;
-        fader->load();
         static bool loaded = false;
         if (!loaded) {
             loaded = true;
@@ -49,25 +35,20 @@ protected:
 
 void renderAt(int order, int row, float t)
 {
-    scene.setMusicPosition(order, row);
-    scene.render(t);
+    testsupport::renderScene(scene, order, row, t);
 }
 
 std::vector<float> flashAlphas(int order, int row, float t = 1.0f)
 {
-    depthFader.flashes.clear();
+    recordingFader.clear();
     renderAt(order, row, t);
-    std::vector<float> alphas;
-    for (const auto& [alpha, depthOn] : depthFader.flashes) {
+    for (bool depthOn : recordingFader.depthTested)
         EXPECT_FALSE(depthOn) << "flash with the depth test on at " << order << ":" << row;
-        alphas.push_back(alpha);
-    }
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST)) << order << ":" << row;
-    return alphas;
+    return recordingFader.alphas;
 }
 
-// The colours of the outline lines and the texture rows of the laser quads in one frame, recorded
-// in feedback mode (nothing reaches the frame buffer).
+// The colours of the outline lines and the texture rows of the laser quads in one frame.
 struct Outlines {
     std::vector<float> greys;     // red component of every line vertex
     float laserMinT = 1e9f;       // texture t over the polygons drawn with the laser's alpha
@@ -76,34 +57,17 @@ struct Outlines {
 
 Outlines recordOutlines(int order, int row, float t)
 {
-    static std::vector<GLfloat> buffer(1 << 22);
-    const int stride = 11;  // x, y, z, r, g, b, a, s, t, r, q
-    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR_TEXTURE, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    renderAt(order, row, t);
-    const GLint used = glRenderMode(GL_RENDER);
-    EXPECT_GE(used, 0) << "feedback buffer overflowed";
+    const FrameFeedback frame = recordScene(scene, order, row, t);
     Outlines out;
-    for (GLint i = 0; i < used;) {
-        const GLint token = static_cast<GLint>(buffer[i++]);
-        if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
-            out.greys.push_back(buffer[i + 3]);
-            out.greys.push_back(buffer[i + stride + 3]);
-            i += 2 * stride;
-        } else if (token == GL_POLYGON_TOKEN) {
-            const int n = static_cast<int>(buffer[i++]);
-            const bool laser = std::fabs(buffer[i + 6] - 0.95f) < 1e-3f;
-            for (int v = 0; v < n; ++v, i += stride)
-                if (laser) {
-                    out.laserMinT = std::min(out.laserMinT, buffer[i + 8]);
-                    out.laserMaxT = std::max(out.laserMaxT, buffer[i + 8]);
-                }
-        } else if (token == GL_PASS_THROUGH_TOKEN) {
-            i += 1;
-        } else {
-            i += stride;  // points, bitmaps, pixel rectangles: one vertex
-        }
-    }
+    for (const auto& line : frame.lines)
+        for (const FeedbackVertex& v : line)
+            out.greys.push_back(v.r);
+    for (const FeedbackPolygon& p : frame.polygons)
+        if (std::fabs(p.alpha() - 0.95f) < 1e-3f)
+            for (const FeedbackVertex& v : p.vertices) {
+                out.laserMinT = std::min(out.laserMinT, v.t);
+                out.laserMaxT = std::max(out.laserMaxT, v.t);
+            }
     return out;
 }
 
@@ -247,7 +211,7 @@ TEST_F(LaserTube, FlashesByTheFirstMatchingRow)
     for (const Case& c : cases)
         EXPECT_EQ(flashAlphas(c.order, c.row), c.alphas) << c.order << ":" << c.row;
     renderAt(15, 0, 1);
-    EXPECT_TRUE(windowIsUniform(255, 255, 255));
+    EXPECT_TRUE(testsupport::wholeFrameIs({255, 255, 255}));
 }
 
 TEST_F(LaserTube, LeavesTheStateItPromises)
@@ -255,15 +219,8 @@ TEST_F(LaserTube, LeavesTheStateItPromises)
     using testsupport::GLField;
     // Enter restores the full viewport, clears to black and turns line smoothing on; the depth
     // test stays as the ring scene left it.
-    testsupport::enterFrameStart();
-    glViewport(0, 0, 10, 10);
-    glEnable(GL_DEPTH_TEST);
     glDisable(GL_LINE_SMOOTH);
-    scene.enter();
-    testsupport::GLState entered = testsupport::frameStartState();
-    entered.clearColor = {0, 0, 0, 0};
-    entered.depthTest = true;
-    EXPECT_TRUE(testsupport::matchesGLState(entered, testsupport::captureGLState()));
+    const testsupport::GLState entered = testsupport::enterFromStrayState(scene, true);
     EXPECT_TRUE(glIsEnabled(GL_LINE_SMOOTH));
 
     // After a frame: frame-start matrices, depth test on, blending and texturing off, line

@@ -35,11 +35,6 @@ int indexOf(const LatticeNode* node)
     return node ? static_cast<int>(node - &latticeNode(0)) : -1;
 }
 
-bool inside(int i, int j, int k)
-{
-    return i >= 0 && i <= 4 && j >= 0 && j <= 3 && k >= 0 && k <= 3;
-}
-
 }  // namespace
 
 TEST(LatticeScene, LoadDrawsWholePassesUntilEightyLinksAreMade)
@@ -49,33 +44,15 @@ TEST(LatticeScene, LoadDrawsWholePassesUntilEightyLinksAreMade)
     ASSERT_GE(after, 0);
 
     // The links as the replica of the sequence makes them, pass by pass.
-    const int steps[6][3] = {{0, 1, 0}, {0, -1, 0}, {1, 0, 0}, {-1, 0, 0}, {0, 0, 1}, {0, 0, -1}};
-    long n = before + testsupport::probeDraws;
-    int links = 0;
-    std::vector<int> link(80, -1), linkBeforeLastPass;
-    std::vector<bool> lastDrawLeftTheLattice(80);
-    int passes = 0;
-    while (links < 80) {
-        linkBeforeLastPass = link;
-        for (int node = 0; node < 80; ++node) {
-            const int* s = steps[testsupport::replicaValue(n++) % 6];
-            const int i = node / 16 + s[0], j = node / 4 % 4 + s[1], k = node % 4 + s[2];
-            lastDrawLeftTheLattice[node] = !inside(i, j, k);
-            if (inside(i, j, k)) {
-                link[node] = 16 * i + 4 * j + k;
-                ++links;
-            }
-        }
-        ++passes;
-    }
-    EXPECT_EQ(after - before - testsupport::probeDraws, 80L * passes) << "whole passes of one draw per node";
-    EXPECT_EQ(latticeLinkCount(), links);
+    const testsupport::LatticeLinks replica = testsupport::replayLatticeLinks(before + testsupport::probeDraws);
+    EXPECT_EQ(after - before - testsupport::probeDraws, replica.draws) << "whole passes of one draw per node";
+    EXPECT_EQ(latticeLinkCount(), replica.links);
     EXPECT_GE(latticeLinkCount(), 80);
 
     int edgeNodesKeepingTheirLink = 0;
     for (int node = 0; node < 80; ++node) {
         const LatticeNode& v = latticeNode(node);
-        EXPECT_EQ(indexOf(v.link), link[node]) << "node " << node;
+        EXPECT_EQ(indexOf(v.link), replica.link[node]) << "node " << node;
         EXPECT_EQ(v.cell[0], node / 16);
         EXPECT_EQ(v.cell[1], node / 4 % 4);
         EXPECT_EQ(v.cell[2], node % 4);
@@ -84,24 +61,14 @@ TEST(LatticeScene, LoadDrawsWholePassesUntilEightyLinksAreMade)
         EXPECT_FLOAT_EQ(v.position.z, 1.25f * v.cell[2] - 2.5f);
         EXPECT_EQ(v.growth, 0);
         // A last draw that leads outside keeps the earlier pass's link, or none.
-        if (lastDrawLeftTheLattice[node]) {
-            EXPECT_EQ(indexOf(v.link), linkBeforeLastPass[node]) << "node " << node;
+        if (replica.lastDrawLeftTheLattice[node]) {
+            EXPECT_EQ(indexOf(v.link), replica.linkBeforeLastPass[node]) << "node " << node;
             ++edgeNodesKeepingTheirLink;
         }
     }
     EXPECT_GT(edgeNodesKeepingTheirLink, 0);
 
-    const Camera& camera = latticeSceneCamera();
-    EXPECT_FLOAT_EQ(camera.eye.x, 3);
-    EXPECT_FLOAT_EQ(camera.eye.y, 3);
-    EXPECT_FLOAT_EQ(camera.eye.z, 3);
-    EXPECT_FLOAT_EQ(camera.center.x, 0);
-    EXPECT_FLOAT_EQ(camera.center.y, 0);
-    EXPECT_FLOAT_EQ(camera.center.z, 0.8f);
-    EXPECT_FLOAT_EQ(camera.fov, 100);
-    EXPECT_FLOAT_EQ(camera.nearPlane, 1);
-    EXPECT_FLOAT_EQ(camera.farPlane, 1000);
-    EXPECT_FLOAT_EQ(camera.aspect, 1.3f);
+    EXPECT_TRUE(testsupport::cameraIs(latticeSceneCamera(), {3, 3, 3, 0, 0, 0.8f, 100, 1, 1000, 1.3f}));
 }
 
 TEST(LatticeScene, GrowsOnTicksAfterATenthOfASecondAndStopsAtSix)
@@ -147,8 +114,7 @@ TEST(LatticeScene, DrawsOnRedInTheCurrentColour)
 TEST(LatticeScene, LeavesTheStateItPromises)
 {
     using testsupport::GLField;
-    testsupport::enterFrameStart();
-    testsupport::GLState entered = testsupport::enterSmoothPointScene(scene);
+    const testsupport::GLState entered = testsupport::enterSmoothPointScene(scene);
 
     // The frame ends with the projection matrix selected and the red clear colour kept.
     scene.render(5.0f);

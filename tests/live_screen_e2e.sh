@@ -2,7 +2,8 @@
 # The live demo's picture on private X screens of several sizes, against the offline runner's frames
 # of the same rows (made by live_frames.sh): full screen covering the display with the picture
 # centred and black bars, exactly unscaled on a 640 x 480 screen, the "Qovo GL" question with both
-# answers, a resized window keeping the aspect, and drawing again after minimise and restore.
+# answers, a 640 x 480 window after No that ends with status 0 on Escape, a resized window keeping
+# the aspect, and drawing again after minimise and restore.
 # Usage: live_screen_e2e.sh BUILD_DIR FRAMES_DIR SCENARIO
 #   SCENARIO: fullscreen | qovo | window
 # Exits 77 (skipped) without Xvfb. Every wait is bounded; nothing is timed.
@@ -156,6 +157,7 @@ window)
     [ "$check" -eq 0 ] || echo "$name: (later rows than the frames cover; bars and fit checked)"
     endDemo "$window"
     [ "$status" -eq 0 ] || fail "exit status $status"
+    grep -q "^zub.plomvardix: fullscreen?$" "$work/err" || fail "the question is not on stderr as it stands"
     ;;
 *)
     fail "no scenario $scenario"

@@ -7,7 +7,7 @@
 // scales it (linear, or nearest), within a small tolerance for the filtering. Prints the best
 // frame. Exit status: 0 a scene frame matches; 3 the best match is a loading-bar frame (the demo
 // had not reached a scene yet); 1 no match or the bars are not black; 2 bad input.
-#include <png.h>
+#include "support/png_file.h"
 
 #include <cmath>
 #include <cstdio>
@@ -33,16 +33,8 @@ struct Image {
 
 bool readPng(const std::string& path, Image& image)
 {
-    png_image png;
-    std::memset(&png, 0, sizeof png);
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&png, path.c_str()))
-        return false;
-    png.format = PNG_FORMAT_RGB;
-    image.width = static_cast<int>(png.width);
-    image.height = static_cast<int>(png.height);
-    image.rgb.resize(PNG_IMAGE_SIZE(png));
-    return png_image_finish_read(&png, nullptr, image.rgb.data(), 0, nullptr) != 0;
+    image.rgb = capture_support::readPng(path, image.width, image.height);
+    return !image.rgb.empty();
 }
 
 struct Rect {

@@ -14,17 +14,10 @@
 namespace {
 
 PlasmaScene scene;
-
-class PlasmaEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(openSceneWindow());
-        scene.load();
-        scene.enter();
-    }
-};
-const auto* environment = ::testing::AddGlobalTestEnvironment(new PlasmaEnvironment);
+const bool loaded = addSceneEnvironment([] {
+    scene.load();
+    scene.enter();
+});
 
 using Grid = std::vector<PlasmaColor>;  // [32 i + j]
 
@@ -70,37 +63,23 @@ struct DrawnVertex {
 // is not a clipping point on the window's border.
 std::vector<DrawnVertex> drawnVertices(int order, int row, float t)
 {
-    static std::vector<GLfloat> buffer(1 << 20);
-    glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR, buffer.data());
-    glRenderMode(GL_FEEDBACK);
-    testsupport::renderScene(scene, order, row, t);
-    const GLint used = glRenderMode(GL_RENDER);
-    EXPECT_GE(used, 0) << "feedback buffer overflowed";
-
+    const FrameFeedback frame = recordScene(scene, order, row, t);
+    EXPECT_TRUE(frame.lines.empty());
     std::vector<std::array<float, 2>> positions;
     for (int i = 0; i < 32; ++i)
         for (int j = 0; j < 32; ++j)
             positions.push_back(windowPosition(i, j, t));
     std::vector<DrawnVertex> drawn;
-    for (GLint n = 0; n < used;) {
-        const GLint token = static_cast<GLint>(buffer[n++]);
-        if (token != GL_POLYGON_TOKEN) {
-            ADD_FAILURE() << "only polygons expected, got token " << token;
-            break;
-        }
-        const int count = static_cast<int>(buffer[n++]);
-        for (int v = 0; v < count; ++v, n += 7) {
-            const float x = buffer[n], y = buffer[n + 1];
-            if (x < 0.5f || x > 639.5f || y < 0.5f || y > 479.5f)
+    for (const FeedbackPolygon& polygon : frame.polygons)
+        for (const FeedbackVertex& v : polygon.vertices) {
+            if (v.x < 0.5f || v.x > 639.5f || v.y < 0.5f || v.y > 479.5f)
                 continue;
             for (size_t p = 0; p < positions.size(); ++p)
-                if (std::fabs(positions[p][0] - x) < 0.05f && std::fabs(positions[p][1] - y) < 0.05f) {
-                    drawn.push_back({static_cast<int>(p / 32), static_cast<int>(p % 32), buffer[n + 3], buffer[n + 4],
-                                     buffer[n + 5], buffer[n + 6]});
+                if (std::fabs(positions[p][0] - v.x) < 0.05f && std::fabs(positions[p][1] - v.y) < 0.05f) {
+                    drawn.push_back({static_cast<int>(p / 32), static_cast<int>(p % 32), v.r, v.g, v.b, v.a});
                     break;
                 }
         }
-    }
     return drawn;
 }
 
@@ -209,17 +188,8 @@ TEST(PlasmaScene, TheLastRowAndColumnKeepTheirLoadColoursAndTheFirstAreNeverDraw
 
 TEST(PlasmaScene, FadesFromAndToWhiteAndLeavesTheFaderWithTheLastColour)
 {
-    struct Case {
-        int row;
-        std::vector<float> alphas;
-    };
-    const Case cases[] = {{0, {1}},     {8, {0.5f}},    {16, {0}},       {17, {}},
-                          {111, {}},    {112, {0}},     {120, {0.5f}},   {127, {0.9375f}}};
-    for (const Case& c : cases) {
-        recordingFader.alphas.clear();
-        testsupport::renderScene(scene, 21, c.row, 3.0f);
-        EXPECT_EQ(recordingFader.alphas, c.alphas) << "row " << c.row;
-    }
+    expectFlashes(scene, {{21, 0, {1}}, {21, 8, {0.5f}}, {21, 16, {0}}, {21, 17, {}}, {21, 111, {}}, {21, 112, {0}},
+                          {21, 120, {0.5f}}, {21, 127, {0.9375f}}}, 3.0f);
     // The last fade drawn was row 127's; rows without a fade leave the colour alone.
     testsupport::renderScene(scene, 22, 60, 3.1f);
     EXPECT_EQ(recordingFader.red, 1);
@@ -228,14 +198,13 @@ TEST(PlasmaScene, FadesFromAndToWhiteAndLeavesTheFaderWithTheLastColour)
     EXPECT_EQ(recordingFader.alpha, 0.9375f);
 
     testsupport::renderScene(scene, 21, 0, 3.2f);
-    EXPECT_TRUE(windowIsUniform(255, 255, 255)) << "row 0 is opaque white";
+    EXPECT_TRUE(testsupport::wholeFrameIs({255, 255, 255})) << "row 0 is opaque white";
 }
 
 TEST(PlasmaScene, LeavesTheStateItPromises)
 {
     using testsupport::GLField;
-    testsupport::enterFrameStart();
-    testsupport::GLState entered = testsupport::enterSmoothPointScene(scene);
+    const testsupport::GLState entered = testsupport::enterSmoothPointScene(scene);
 
     // Between the fades the frame ends with the projection matrix selected, the depth test as
     // enter left it.

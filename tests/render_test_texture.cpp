@@ -70,6 +70,16 @@ protected:
         return ::testing::internal::GetCapturedStdout();
     }
 
+    // A load that must succeed, with its one line.
+    ::testing::AssertionResult loads(Texture& texture, const std::string& path)
+    {
+        bool ok = false;
+        const std::string printed = load(texture, path, ok);
+        if (ok && printed == "Loading texture " + path + "-> ok\n")
+            return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << (ok ? "loaded" : "refused") << ", printing \"" << printed << "\"";
+    }
+
     void expectRejected(const std::string& path, const char* why)
     {
         OwnedTexture texture{};
@@ -126,9 +136,7 @@ TEST_F(TextureLoader, Accepts24BitSwapsToRgbAndKeepsRowOrder)
     Bytes pixels = {255, 0, 0, 0, 255, 0, 0, 0, 255,  10, 20, 30, 40, 50, 60, 70, 80, 90};
     std::string path = write("rgb24.tga", header(2, 3, 2, 24, 0x20) + pixels + Bytes{'T', 'R', 'U', 'E'});
     OwnedTexture texture{};
-    bool ok = false;
-    EXPECT_EQ(load(texture, path, ok), "Loading texture " + path + "-> ok\n");
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(loads(texture, path));
     EXPECT_EQ(texture.width, 3u);
     EXPECT_EQ(texture.height, 2u);
     EXPECT_EQ(texture.bitsPerPixel, 24u);
@@ -159,9 +167,7 @@ TEST_F(TextureLoader, Accepts32BitKeepingAlpha)
     Bytes pixels = {1, 2, 3, 4,  5, 6, 7, 8,  9, 10, 11, 12,  13, 14, 15, 16};
     std::string path = write("rgba32.tga", header(2, 2, 2, 32) + pixels);
     OwnedTexture texture{};
-    bool ok = false;
-    EXPECT_EQ(load(texture, path, ok), "Loading texture " + path + "-> ok\n");
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(loads(texture, path));
     EXPECT_EQ(texture.bitsPerPixel, 32u);
     EXPECT_EQ(Bytes(texture.pixels, texture.pixels + 16),
               (Bytes{3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12, 15, 14, 13, 16}));
@@ -246,10 +252,8 @@ TEST_F(TextureLoader, ImageMagickFiles)
     };
 
     OwnedTexture plain{};
-    bool ok = false;
     std::string path = convert("", "magick.tga");
-    EXPECT_EQ(load(plain, path, ok), "Loading texture " + path + "-> ok\n");
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(loads(plain, path));
     EXPECT_EQ(plain.bitsPerPixel, 24u);
     EXPECT_EQ(boundParameter(GL_TEXTURE_INTERNAL_FORMAT), GL_RGB);
     Bytes expected = storedAsRgba(path, 3);
@@ -258,8 +262,7 @@ TEST_F(TextureLoader, ImageMagickFiles)
 
     OwnedTexture alpha{};
     path = convert("-alpha on", "magick_alpha.tga");
-    EXPECT_EQ(load(alpha, path, ok), "Loading texture " + path + "-> ok\n");
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(loads(alpha, path));
     EXPECT_EQ(alpha.bitsPerPixel, 32u);
     EXPECT_EQ(boundParameter(GL_TEXTURE_INTERNAL_FORMAT), GL_RGBA);
     EXPECT_EQ(texels(3, 2), storedAsRgba(path, 4));
@@ -268,8 +271,7 @@ TEST_F(TextureLoader, ImageMagickFiles)
     // The top-left flag in the descriptor changes nothing in the upload.
     OwnedTexture topFirst{};
     path = convert("-orient TopLeft", "magick_top.tga");
-    EXPECT_EQ(load(topFirst, path, ok), "Loading texture " + path + "-> ok\n");
-    ASSERT_TRUE(ok);
+    ASSERT_TRUE(loads(topFirst, path));
     EXPECT_EQ(texels(3, 2), storedAsRgba(path, 3));
 
     expectRejected(convert("-compress RLE", "magick_rle.tga"), "ImageMagick RLE");

@@ -14,28 +14,20 @@ namespace {
 
 // Made once the platform is up: its emitter reads the clock when it is constructed.
 RingScene* scene = nullptr;
-
-class RingEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        ASSERT_TRUE(openSceneWindow());
-        scene = new RingScene;
-        scene->load();
-        scene->enter();
-    }
-};
-const auto* environment = ::testing::AddGlobalTestEnvironment(new RingEnvironment);
+const bool loaded = addSceneEnvironment([] {
+    scene = new RingScene;
+    scene->load();
+    scene->enter();
+});
 
 void renderAt(int order, int row, float t)
 {
-    scene->setMusicPosition(order, row);
-    scene->render(t);
+    testsupport::renderScene(*scene, order, row, t);
 }
 
 FrameFeedback recordAt(int order, int row, float t = 1.0f)
 {
-    return recordFrame([&] { renderAt(order, row, t); });
+    return recordScene(*scene, order, row, t);
 }
 
 void expectEye(float x, float y, float z, const char* what)
@@ -108,27 +100,21 @@ TEST(RingScene, LogoAndSmokeSlideByTheRow)
 TEST(RingScene, OrderSevenFadesInInsteadOfTheBeatFlash)
 {
     renderAt(7, 0, 0);
-    EXPECT_TRUE(windowIsUniform(255, 255, 255));
-    struct Case { int order, row; std::vector<float> alphas; };
-    const Case cases[] = {
+    EXPECT_TRUE(testsupport::wholeFrameIs({255, 255, 255}));
+    expectFlashes(*scene, {
         {7, 0, {1}}, {7, 8, {0.5f}}, {7, 16, {0}}, {7, 4, {0.75f}}, {7, 24, {0.15f}}, {7, 17, {}},
         {9, 0, {0.15f}}, {9, 3, {}}, {9, 112, {0.15f}}, {9, 113, {}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(recordAt(c.order, c.row).faderAlphas, c.alphas) << c.order << ":" << c.row;
+    });
 }
 
 TEST(RingScene, OrderFourteenStrobesOnItsLastSixteenRows)
 {
-    struct Case { int order, row; std::vector<float> alphas; };
-    const Case cases[] = {
+    expectFlashes(*scene, {
         {14, 112, {0, 1}}, {14, 113, {1 / 16.0f}}, {14, 114, {2 / 16.0f, 1}}, {14, 120, {0.5f, 1}},
         {14, 127, {15 / 16.0f}}, {14, 104, {0.15f}}, {14, 110, {}}, {13, 112, {0.15f}}, {13, 114, {}},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(recordAt(c.order, c.row).faderAlphas, c.alphas) << c.order << ":" << c.row;
+    });
     renderAt(14, 114, 1.0f);
-    EXPECT_TRUE(windowIsUniform(255, 255, 255));
+    EXPECT_TRUE(testsupport::wholeFrameIs({255, 255, 255}));
 }
 
 TEST(RingScene, DrawsTheBlurOverlayWithItsOwnSpread)
@@ -190,15 +176,15 @@ TEST(RingScene, TheLastBandJoinsTheLastSectionToTheFirst)
             for (const FeedbackPolygon& p : frame.polygons) {
                 bool fromFace = !p.inBlur;
                 int corner[8];
-                for (size_t v = 0; v < p.points.size() && fromFace; ++v) {
+                for (size_t v = 0; v < p.vertices.size() && fromFace; ++v) {
                     corner[v] = -1;
                     for (int c = 0; c < 4; ++c)
-                        if (std::fabs(p.points[v][0] - expected[f][c][0]) < 0.05f &&
-                            std::fabs(p.points[v][1] - expected[f][c][1]) < 0.05f)
+                        if (std::fabs(p.vertices[v].x - expected[f][c][0]) < 0.05f &&
+                            std::fabs(p.vertices[v].y - expected[f][c][1]) < 0.05f)
                             corner[v] = c;
                     fromFace = corner[v] >= 0 && v < 8;
                 }
-                for (size_t v = 0; fromFace && v < p.points.size(); ++v)
+                for (size_t v = 0; fromFace && v < p.vertices.size(); ++v)
                     used[corner[v]] = true;
             }
             EXPECT_TRUE(used[0] && used[1] && used[2] && used[3]) << "face " << f << " of the last band at t " << t;
@@ -233,13 +219,7 @@ TEST(RingScene, LeavesTheStateItPromises)
 {
     using testsupport::GLField;
     // Enter restores the full viewport, clears to black and turns the depth test off.
-    testsupport::enterFrameStart();
-    glViewport(0, 0, 10, 10);
-    glEnable(GL_DEPTH_TEST);
-    scene->enter();
-    testsupport::GLState entered = testsupport::frameStartState();
-    entered.clearColor = {0, 0, 0, 0};
-    EXPECT_TRUE(testsupport::matchesGLState(entered, testsupport::captureGLState()));
+    testsupport::enterFromStrayState(*scene);
 
     renderAt(9, 3, 1.5f);
     EXPECT_TRUE(testsupport::matchesGLState(stateAfterBlurredFrame(1), testsupport::captureGLState()))

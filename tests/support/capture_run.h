@@ -71,6 +71,41 @@ inline uint32_t u32(const std::string& bytes, size_t at)
     return word;
 }
 
+// Runs plomvardix-capture from `from`, its standard output and error kept in `scratch`.
+inline Outcome runCapture(const std::string& arguments, const fs::path& from, const fs::path& scratch)
+{
+    std::string command = "cd '" + from.string() + "' && " + std::string(CAPTURE_EXE) + " " + arguments + " >" +
+                          (scratch / "stdout").string() + " 2>" + (scratch / "stderr").string();
+    int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(scratch / "stdout"), slurp(scratch / "stderr")};
+}
+
+// The lines of a frame-step log, header first.
+inline std::vector<std::vector<std::string>> readLogLines(const fs::path& log)
+{
+    std::vector<std::vector<std::string>> lines;
+    std::ifstream in(log);
+    std::string line;
+    while (std::getline(in, line))
+        lines.push_back(splitCsv(line));
+    return lines;
+}
+
+// The steps of a frame-step log.
+inline std::vector<Step> readSteps(const fs::path& log)
+{
+    std::vector<Step> steps;
+    auto lines = readLogLines(log);
+    for (size_t k = 1; k < lines.size(); ++k) {
+        const auto& f = lines[k];
+        EXPECT_EQ(f.size(), 6u) << "log line " << k;
+        if (f.size() == 6)
+            steps.push_back({std::atol(f[0].c_str()), f[1], std::atoi(f[2].c_str()), std::atoi(f[3].c_str()), f[4],
+                             std::atof(f[5].c_str())});  // t is empty when nothing rendered
+    }
+    return steps;
+}
+
 class Capture : public ::testing::Test {
 protected:
     fs::path dir;
@@ -87,10 +122,7 @@ protected:
 
     Outcome run(const std::string& arguments, const fs::path& from = fs::current_path())
     {
-        std::string command = "cd '" + from.string() + "' && " + std::string(CAPTURE_EXE) + " " + arguments + " >" +
-                              (dir / "stdout").string() + " 2>" + (dir / "stderr").string();
-        int raw = std::system(command.c_str());
-        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "stdout"), slurp(dir / "stderr")};
+        return runCapture(arguments, from, dir);
     }
 
     // The run with its log in the scratch folder.
@@ -99,30 +131,8 @@ protected:
         return run("--log '" + (dir / "log.csv").string() + "' " + arguments, from);
     }
 
-    // The log's lines, header first.
-    std::vector<std::vector<std::string>> logLines()
-    {
-        std::vector<std::vector<std::string>> lines;
-        std::ifstream in(dir / "log.csv");
-        std::string line;
-        while (std::getline(in, line))
-            lines.push_back(splitCsv(line));
-        return lines;
-    }
-
-    std::vector<Step> steps()
-    {
-        std::vector<Step> steps;
-        auto lines = logLines();
-        for (size_t k = 1; k < lines.size(); ++k) {
-            const auto& f = lines[k];
-            EXPECT_EQ(f.size(), 6u) << "log line " << k;
-            if (f.size() == 6)
-                steps.push_back({std::atol(f[0].c_str()), f[1], std::atoi(f[2].c_str()), std::atoi(f[3].c_str()), f[4],
-                                 std::atof(f[5].c_str())});  // t is empty when nothing rendered
-        }
-        return steps;
-    }
+    std::vector<std::vector<std::string>> logLines() { return readLogLines(dir / "log.csv"); }
+    std::vector<Step> steps() { return readSteps(dir / "log.csv"); }
 };
 
 }  // namespace capture_support

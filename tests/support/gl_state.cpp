@@ -146,91 +146,79 @@ const char* enumName(GLint value)
     }
 }
 
-std::string showEnum(GLint value)
-{
-    const char* name = enumName(value);
-    std::ostringstream out;
-    if (name)
-        out << name;
-    else
-        out << "0x" << std::hex << value;
-    return out.str();
-}
+// An enum-valued field, shown by its GL name.
+struct Enum {
+    GLint value;
+};
 
-template <size_t N>
-std::string showFloats(const std::array<float, N>& values)
-{
-    std::ostringstream out;
-    out << "(";
-    for (size_t i = 0; i < N; i++)
-        out << (i ? ", " : "") << values[i];
-    out << ")";
-    return out.str();
-}
-
-template <size_t N>
-bool near(const std::array<float, N>& a, const std::array<float, N>& b, float tolerance)
+bool same(GLint e, GLint a, float) { return e == a; }
+bool same(Enum e, Enum a, float) { return e.value == a.value; }
+bool same(bool e, bool a, float) { return e == a; }
+bool same(float e, float a, float tolerance) { return std::fabs(e - a) <= tolerance; }
+template <typename T, size_t N>
+bool same(const std::array<T, N>& e, const std::array<T, N>& a, float tolerance)
 {
     for (size_t i = 0; i < N; i++)
-        if (!(std::fabs(a[i] - b[i]) <= tolerance))
+        if (!same(e[i], a[i], tolerance))
             return false;
     return true;
 }
 
+std::string show(GLint value) { return std::to_string(value); }
+std::string show(bool value) { return value ? "enabled" : "disabled"; }
+std::string show(Enum value)
+{
+    std::ostringstream out;
+    if (const char* name = enumName(value.value))
+        out << name;
+    else
+        out << "0x" << std::hex << value.value;
+    return out.str();
+}
+std::string show(float value)
+{
+    std::ostringstream out;
+    out << value;
+    return out.str();
+}
+template <typename T, size_t N>
+std::string show(const std::array<T, N>& values)
+{
+    std::string text = "(";
+    for (size_t i = 0; i < N; i++)
+        text += (i ? ", " : "") + show(values[i]);
+    return text + ")";
+}
+
 }  // namespace
 
-::testing::AssertionResult matchesGLState(const GLState& expected, const GLState& actual, float tolerance)
+::testing::AssertionResult matchesGLState(const GLState& e, const GLState& a, float tolerance)
 {
     std::ostringstream diff;
-    auto wanted = [&](GLField f) { return (expected.compared & static_cast<uint32_t>(f)) != 0; };
-    auto report = [&](const char* name, const std::string& e, const std::string& a) {
-        diff << "\n  " << name << ": expected " << e << ", found " << a;
+    auto check = [&](GLField field, const char* name, const auto& expected, const auto& actual) {
+        if ((e.compared & static_cast<uint32_t>(field)) != 0 && !same(expected, actual, tolerance))
+            diff << "\n  " << name << ": expected " << show(expected) << ", found " << show(actual);
     };
-    auto intField = [&](GLField f, const char* name, GLint e, GLint a) {
-        if (wanted(f) && e != a)
-            report(name, std::to_string(e), std::to_string(a));
-    };
-    auto enumField = [&](GLField f, const char* name, GLint e, GLint a) {
-        if (wanted(f) && e != a)
-            report(name, showEnum(e), showEnum(a));
-    };
-    auto boolField = [&](GLField f, const char* name, bool e, bool a) {
-        if (wanted(f) && e != a)
-            report(name, e ? "enabled" : "disabled", a ? "enabled" : "disabled");
-    };
-    auto floatsField = [&](GLField f, const char* name, const auto& e, const auto& a) {
-        if (wanted(f) && !near(e, a, tolerance))
-            report(name, showFloats(e), showFloats(a));
-    };
+    check(GLField::Error, "pending GL error", Enum{static_cast<GLint>(e.error)}, Enum{static_cast<GLint>(a.error)});
+    check(GLField::MatrixMode, "matrix mode", Enum{e.matrixMode}, Enum{a.matrixMode});
+    check(GLField::ProjectionDepth, "projection stack depth", e.projectionDepth, a.projectionDepth);
+    check(GLField::ModelviewDepth, "modelview stack depth", e.modelviewDepth, a.modelviewDepth);
+    check(GLField::TextureDepth, "texture stack depth", e.textureDepth, a.textureDepth);
+    check(GLField::Projection, "projection matrix", e.projection, a.projection);
+    check(GLField::Modelview, "modelview matrix", e.modelview, a.modelview);
+    check(GLField::TextureMatrix, "texture matrix", e.textureMatrix, a.textureMatrix);
+    check(GLField::Viewport, "viewport", e.viewport, a.viewport);
+    check(GLField::Blend, "GL_BLEND", e.blend, a.blend);
+    check(GLField::DepthTest, "GL_DEPTH_TEST", e.depthTest, a.depthTest);
+    check(GLField::Texture2D, "GL_TEXTURE_2D", e.texture2D, a.texture2D);
+    check(GLField::BlendFunc, "blend source", Enum{e.blendSource}, Enum{a.blendSource});
+    check(GLField::BlendFunc, "blend destination", Enum{e.blendDestination}, Enum{a.blendDestination});
+    check(GLField::BoundTexture, "bound 2D texture", e.boundTexture, a.boundTexture);
+    check(GLField::ClearColor, "clear colour", e.clearColor, a.clearColor);
+    check(GLField::CurrentColor, "current colour", e.currentColor, a.currentColor);
+    check(GLField::LineWidth, "line width", e.lineWidth, a.lineWidth);
 
-    enumField(GLField::Error, "pending GL error", expected.error, actual.error);
-    enumField(GLField::MatrixMode, "matrix mode", expected.matrixMode, actual.matrixMode);
-    intField(GLField::ProjectionDepth, "projection stack depth", expected.projectionDepth, actual.projectionDepth);
-    intField(GLField::ModelviewDepth, "modelview stack depth", expected.modelviewDepth, actual.modelviewDepth);
-    intField(GLField::TextureDepth, "texture stack depth", expected.textureDepth, actual.textureDepth);
-    floatsField(GLField::Projection, "projection matrix", expected.projection, actual.projection);
-    floatsField(GLField::Modelview, "modelview matrix", expected.modelview, actual.modelview);
-    floatsField(GLField::TextureMatrix, "texture matrix", expected.textureMatrix, actual.textureMatrix);
-    if (wanted(GLField::Viewport) && expected.viewport != actual.viewport) {
-        std::array<float, 4> e, a;
-        for (int i = 0; i < 4; i++) {
-            e[i] = static_cast<float>(expected.viewport[i]);
-            a[i] = static_cast<float>(actual.viewport[i]);
-        }
-        report("viewport", showFloats(e), showFloats(a));
-    }
-    boolField(GLField::Blend, "GL_BLEND", expected.blend, actual.blend);
-    boolField(GLField::DepthTest, "GL_DEPTH_TEST", expected.depthTest, actual.depthTest);
-    boolField(GLField::Texture2D, "GL_TEXTURE_2D", expected.texture2D, actual.texture2D);
-    enumField(GLField::BlendFunc, "blend source", expected.blendSource, actual.blendSource);
-    enumField(GLField::BlendFunc, "blend destination", expected.blendDestination, actual.blendDestination);
-    intField(GLField::BoundTexture, "bound 2D texture", expected.boundTexture, actual.boundTexture);
-    floatsField(GLField::ClearColor, "clear colour", expected.clearColor, actual.clearColor);
-    floatsField(GLField::CurrentColor, "current colour", expected.currentColor, actual.currentColor);
-    if (wanted(GLField::LineWidth) && !(std::fabs(expected.lineWidth - actual.lineWidth) <= tolerance))
-        report("line width", std::to_string(expected.lineWidth), std::to_string(actual.lineWidth));
-
-    std::string text = diff.str();
+    const std::string text = diff.str();
     if (text.empty())
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "GL state differs:" << text;

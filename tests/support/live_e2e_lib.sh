@@ -29,26 +29,37 @@ fail() {
     exit 1
 }
 
-# waitUntil SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds; status 1 once SECONDS
-# have passed. Generous limits: these are no timing tests, only a guard against hanging.
-waitUntil() {
-    tries=$(($1 * 10))
-    shift
+# retry TRIES PAUSE COMMAND...: runs COMMAND until it succeeds, PAUSE seconds apart; status 1 after
+# TRIES failures.
+retry() {
+    retryLeft=$1
+    retryPause=$2
+    shift 2
     while ! "$@"; do
-        tries=$((tries - 1))
-        [ "$tries" -le 0 ] && return 1
-        sleep 0.1
+        retryLeft=$((retryLeft - 1))
+        [ "$retryLeft" -le 0 ] && return 1
+        sleep "$retryPause"
     done
     return 0
 }
 
+# waitUntil SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds; status 1 once SECONDS
+# have passed. Generous limits: these are no timing tests, only a guard against hanging.
+waitUntil() {
+    waitTries=$(($1 * 10))
+    shift
+    retry "$waitTries" 0.1 "$@"
+}
+
 # startX WIDTHxHEIGHT: a private Xvfb screen; Xvfb picks a free display number itself and tells it
-# through a descriptor, so concurrent tests cannot race for one. Exits 77 (skip) without Xvfb.
+# through a descriptor, so concurrent tests cannot race for one. Without -noreset the server resets
+# when its last client leaves: the message box's process is the demo's only client before the
+# window opens, so the window would race the reset and find no display. Exits 77 (skip) without Xvfb.
 startX() {
     command -v Xvfb >/dev/null 2>&1 || { echo "$name: Xvfb is not installed"; exit 77; }
     command -v xdotool >/dev/null 2>&1 || { echo "$name: xdotool is not installed"; exit 77; }
     : >"$work/display"
-    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp 3>"$work/display" 2>"$work/xvfb.err" &
+    Xvfb -displayfd 3 -screen 0 "${1}x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.err" &
     xpid=$!
     waitUntil 30 grep -q '^[0-9]' "$work/display" || { cat "$work/xvfb.err"; fail "Xvfb did not start"; }
     DISPLAY=":$(head -n 1 "$work/display")"
@@ -113,33 +124,32 @@ gone() {
 # writes its text to standard error first, so a new line there also ends the pressing.
 answerBox() {
     lines=$(wc -l <"$work/err")
-    tries=300
-    while ! gone "$1" && [ "$(wc -l <"$work/err")" -eq "$lines" ]; do
-        timeout 10 xdotool key --window "$1" "$2" 2>/dev/null
-        tries=$((tries - 1))
-        [ "$tries" -le 0 ] && return 1
-        sleep 0.2
-    done
-    return 0
+    retry 300 0.2 keyAnswers "$1" "$2"
+}
+
+keyAnswers() {
+    gone "$1" || [ "$(wc -l <"$work/err")" -ne "$lines" ] && return 0
+    timeout 10 xdotool key --window "$1" "$2" 2>/dev/null
+    return 1
 }
 
 # endDemo ID: presses Escape in the demo's window until it exits (a close request or key made
 # during loading is taken only after it); prints nothing, sets `status`.
 endDemo() {
-    # The demo reads Escape as held during a frame: a press and release taken in one batch of
-    # events (a slow frame, as under sanitizers) is missed, so the key is held for a while.
-    tries=400
-    while running; do
-        timeout 10 xdotool keydown --window "$1" Escape 2>/dev/null
-        sleep 0.5
-        timeout 10 xdotool keyup --window "$1" Escape 2>/dev/null
-        tries=$((tries - 1))
-        [ "$tries" -le 0 ] && fail "the demo did not end on Escape"
-        sleep 0.2
-    done
+    retry 400 0.2 escapeEnds "$1" || fail "the demo did not end on Escape"
     wait "$pid"
     status=$?
     pid=""
+}
+
+# The demo reads Escape as held during a frame: a press and release taken in one batch of events
+# (a slow frame, as under sanitizers) is missed, so the key is held for a while.
+escapeEnds() {
+    running || return 0
+    timeout 10 xdotool keydown --window "$1" Escape 2>/dev/null
+    sleep 0.5
+    timeout 10 xdotool keyup --window "$1" Escape 2>/dev/null
+    return 1
 }
 
 # waitExit SECONDS: waits for the demo to end by itself; sets `status`.

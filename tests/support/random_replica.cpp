@@ -47,4 +47,28 @@ long probePosition()
     return -1;
 }
 
+LatticeLinks replayLatticeLinks(long start)
+{
+    const int steps[6][3] = {{0, 1, 0}, {0, -1, 0}, {1, 0, 0}, {-1, 0, 0}, {0, 0, 1}, {0, 0, -1}};
+    LatticeLinks r;
+    r.link.assign(80, -1);
+    r.lastDrawLeftTheLattice.assign(80, false);
+    long n = start;
+    while (r.links < 80) {
+        r.linkBeforeLastPass = r.link;
+        for (int node = 0; node < 80; ++node) {
+            const int* s = steps[replicaValue(n++) % 6];
+            const int i = node / 16 + s[0], j = node / 4 % 4 + s[1], k = node % 4 + s[2];
+            const bool inside = i >= 0 && i <= 4 && j >= 0 && j <= 3 && k >= 0 && k <= 3;
+            r.lastDrawLeftTheLattice[node] = !inside;
+            if (inside) {
+                r.link[node] = 16 * i + 4 * j + k;
+                ++r.links;
+            }
+        }
+    }
+    r.draws = n - start;
+    return r;
+}
+
 }  // namespace testsupport

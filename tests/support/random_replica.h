@@ -18,4 +18,15 @@ long probePosition();
 // randomFloat() of call number n.
 float replicaFloat(long n);
 
+// The lattice scene's load replayed from call number `start`: whole passes of one draw per node (80
+// nodes in a 5 x 4 x 4 grid, each drawing one of six steps) until 80 links are made.
+struct LatticeLinks {
+    long draws = 0;
+    int links = 0;                          // made over all passes
+    std::vector<int> link;                  // each node's neighbour index, -1 for none
+    std::vector<int> linkBeforeLastPass;
+    std::vector<bool> lastDrawLeftTheLattice;
+};
+LatticeLinks replayLatticeLinks(long start);
+
 }  // namespace testsupport

@@ -1,30 +1,37 @@
-// Test help for the blurred scenes: the Fader and the radial blur replaced by recording subclasses,
-// and a frame recorded in GL feedback mode with the blur overlay's quads picked out.
+// Test help for the scenes: the Fader and the radial blur replaced by recording subclasses, a frame
+// recorded in GL feedback mode (the blur overlay's quads picked out), the flashes of a frame, and
+// the one set-up of a scene's test program.
 #pragma once
 #include "render/fader.h"
 #include "render/radial_blur.h"
-#include "shell/glwindow.h"
 #include "support/gl_harness.h"
 #include "support/gl_state.h"
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
-#include <cmath>
-#include <cstdlib>
 #include <functional>
+#include <utility>
 #include <vector>
 
-// Draws as the Fader does and keeps the alpha of every overlay of the frame.
+// Draws as the Fader does and keeps the alpha of every overlay, and whether the depth test was on.
 class RecordingFader : public Fader {
 public:
     void render(float t) override
     {
         alphas.push_back(alpha);
+        depthTested.push_back(glIsEnabled(GL_DEPTH_TEST) == GL_TRUE);
         Fader::render(t);
     }
+    void clear()
+    {
+        alphas.clear();
+        depthTested.clear();
+    }
     std::vector<float> alphas;
+    std::vector<bool> depthTested;
 };
 
 // Draws as the radial blur does (its settings are the module's, shared by every instance) and
@@ -57,15 +64,20 @@ inline bool openSceneWindow()
     return true;
 }
 
+struct FeedbackVertex {
+    float x, y;  // window coordinates, after clipping
+    float r, g, b, a, s, t;
+};
+
 struct FeedbackPolygon {
-    std::vector<std::array<float, 2>> points;  // window coordinates, after clipping
-    float alpha;                               // of the first vertex
-    float minS;                                // smallest texture s of its vertices
+    std::vector<FeedbackVertex> vertices;
     bool inBlur;
+    float alpha() const { return vertices.front().a; }
 };
 
 struct FrameFeedback {
     std::vector<FeedbackPolygon> polygons;
+    std::vector<std::array<FeedbackVertex, 2>> lines;
     std::vector<float> blurAlphas;   // one per overlay quad, in drawing order
     std::vector<float> blurInsets;   // the texture inset of each overlay quad
     std::vector<float> faderAlphas;  // one per Fader overlay, in drawing order
@@ -77,7 +89,7 @@ inline FrameFeedback recordFrame(const std::function<void()>& draw)
 {
     static std::vector<GLfloat> buffer(1 << 23);
     const int stride = 11;  // x, y, z, r, g, b, a, s, t, r, q
-    recordingFader.alphas.clear();
+    recordingFader.clear();
     glFeedbackBuffer(static_cast<GLsizei>(buffer.size()), GL_3D_COLOR_TEXTURE, buffer.data());
     glRenderMode(GL_FEEDBACK);
     draw();
@@ -86,23 +98,30 @@ inline FrameFeedback recordFrame(const std::function<void()>& draw)
     FrameFeedback frame;
     frame.faderAlphas = recordingFader.alphas;
     EXPECT_GE(used, 0) << "feedback buffer overflowed";
+    auto vertex = [&](GLint& i) {
+        const GLfloat* f = &buffer[i];
+        i += stride;
+        return FeedbackVertex{f[0], f[1], f[3], f[4], f[5], f[6], f[7], f[8]};
+    };
     bool inBlur = false;
     for (GLint i = 0; i < used;) {
         const GLint token = static_cast<GLint>(buffer[i++]);
         if (token == GL_POLYGON_TOKEN) {
             const int n = static_cast<int>(buffer[i++]);
-            FeedbackPolygon p{{}, buffer[i + 6], 1e9f, inBlur};
-            for (int v = 0; v < n; ++v, i += stride) {
-                p.points.push_back({buffer[i], buffer[i + 1]});
-                p.minS = std::min(p.minS, buffer[i + 7]);
+            FeedbackPolygon p{{}, inBlur};
+            float minS = 1e9f;
+            for (int v = 0; v < n; ++v) {
+                p.vertices.push_back(vertex(i));
+                minS = std::min(minS, p.vertices.back().s);
             }
-            if (inBlur && (frame.blurAlphas.empty() || frame.blurAlphas.back() != p.alpha)) {
-                frame.blurAlphas.push_back(p.alpha);
-                frame.blurInsets.push_back(p.minS);
+            if (inBlur && (frame.blurAlphas.empty() || frame.blurAlphas.back() != p.alpha())) {
+                frame.blurAlphas.push_back(p.alpha());
+                frame.blurInsets.push_back(minS);
             }
             frame.polygons.push_back(p);
         } else if (token == GL_LINE_TOKEN || token == GL_LINE_RESET_TOKEN) {
-            i += 2 * stride;
+            const FeedbackVertex from = vertex(i);
+            frame.lines.push_back({from, vertex(i)});
         } else if (token == GL_POINT_TOKEN || token == GL_BITMAP_TOKEN || token == GL_DRAW_PIXEL_TOKEN ||
                    token == GL_COPY_PIXEL_TOKEN) {
             i += stride;
@@ -116,16 +135,41 @@ inline FrameFeedback recordFrame(const std::function<void()>& draw)
     return frame;
 }
 
-// Reads the whole window back and tells whether every pixel has this colour (within one step).
-inline bool windowIsUniform(int red, int green, int blue)
+// The frame of a scene at a music position, recorded.
+inline FrameFeedback recordScene(Scene& scene, int order, int row, float t)
 {
-    const int w = glWindow->width(), h = glWindow->height();
-    std::vector<unsigned char> pixels(static_cast<size_t>(w) * h * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    for (size_t i = 0; i < pixels.size(); i += 4)
-        if (std::abs(pixels[i] - red) > 1 || std::abs(pixels[i + 1] - green) > 1 || std::abs(pixels[i + 2] - blue) > 1)
-            return false;
+    return recordFrame([&] { testsupport::renderScene(scene, order, row, t); });
+}
+
+// The Fader overlays expected of the frame at a music position.
+struct Flashes {
+    int order, row;
+    std::vector<float> alphas;
+};
+
+inline void expectFlashes(Scene& scene, const std::vector<Flashes>& cases, float t = 1.0f)
+{
+    for (const Flashes& c : cases)
+        EXPECT_EQ(recordScene(scene, c.order, c.row, t).faderAlphas, c.alphas) << c.order << ":" << c.row;
+}
+
+// Registers the test program's one set-up: the scene window, then `setUp` (loads, enter).
+class SceneEnvironment : public ::testing::Environment {
+public:
+    explicit SceneEnvironment(std::function<void()> setUp) : setUp(std::move(setUp)) {}
+    void SetUp() override
+    {
+        ASSERT_TRUE(openSceneWindow());
+        setUp();
+    }
+
+private:
+    std::function<void()> setUp;
+};
+
+inline bool addSceneEnvironment(std::function<void()> setUp)
+{
+    ::testing::AddGlobalTestEnvironment(new SceneEnvironment(std::move(setUp)));
     return true;
 }
 
