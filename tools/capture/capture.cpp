@@ -324,15 +324,73 @@ int fail(const std::string& what)
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
-{
+struct Options {
     std::string logPath, wavPath;
     VideoSettings video;
-    bool quiet = false, videoOption = false;
+    bool quiet = false;
+    bool videoOption = false;  // a video setting was given, so --video must be too
     uint64_t endFrame = 0;
     int32_t latticeAt = -1;
+};
+
+// One option with its value; -1 to go on, otherwise the status to exit with.
+int readValue(const std::string& option, const std::string& value, Options& options)
+{
+    uint64_t number = 0;
+    if (option == "--frames") {
+        if (!parseFrames(value))
+            return fail("bad frame list \"" + value + "\" (numbers and ranges such as 0,10,200-300)");
+    } else if (option == "--out") {
+        capture.outDir = value;
+    } else if (option == "--log") {
+        options.logPath = value;
+    } else if (option == "--wav") {
+        options.wavPath = value;
+    } else if (option == "--video") {
+        options.video.path = value;
+    } else if (option == "--scale") {
+        if (!parseNumber(value, number, 4) || number < 1)
+            return fail("bad scale \"" + value + "\" (1 to 4)");
+        options.video.scale = static_cast<int>(number);
+        options.videoOption = true;
+    } else if (option == "--crf") {
+        if (!parseNumber(value, number, 51))
+            return fail("bad crf \"" + value + "\" (0 to 51)");
+        options.video.crf = static_cast<int>(number);
+        options.videoOption = true;
+    } else if (option == "--preset") {
+        if (!knownPreset(value))
+            return fail("unknown preset \"" + value + "\" (ultrafast, superfast, veryfast, faster, fast, "
+                        "medium, slow, slower, veryslow, placebo)");
+        options.video.preset = value;
+        options.videoOption = true;
+    } else if (option == "--keys") {
+        std::string error = parseKeys(value, options.endFrame);
+        if (!error.empty())
+            return fail(error + ": \"" + value + "\"");
+    } else if (option == "--fullscreen") {
+        if (value != "yes" && value != "no")
+            return fail("--fullscreen takes yes or no, not \"" + value + "\"");
+        offline::setFullscreenAnswer(value == "yes" ? platform::idYes : platform::idNo);
+    } else if (option == "--fps") {
+        if (!parseNumber(value, number, 1000) || number == 0)
+            return fail("bad frame rate \"" + value + "\" (1 to 1000)");
+        offline::setFramesPerSecond(static_cast<int>(number));
+    } else if (option == "--lattice-at") {
+        // Between the credits' start and the last order before the end.
+        if (!parseNumber(value, number) || number < 23 || number > 38) {
+            std::fprintf(stderr, "plomvardix-capture: --lattice-at takes an order from 23 to 38, not '%s'\n",
+                         value.c_str());
+            return 2;
+        }
+        options.latticeAt = static_cast<int32_t>(number);
+    }
+    return -1;
+}
+
+// The command line; -1 to go on, otherwise the status to exit with.
+int readOptions(int argc, char** argv, Options& options)
+{
     for (int k = 1; k < argc; ++k) {
         std::string option = argv[k];
         if (option == "--help" || option == "-h") {
@@ -340,12 +398,12 @@ int main(int argc, char** argv)
             return 0;
         }
         if (option == "--quiet") {
-            quiet = true;
+            options.quiet = true;
             continue;
         }
         if (option == "--lossless") {
-            video.lossless = true;
-            videoOption = true;
+            options.video.lossless = true;
+            options.videoOption = true;
             continue;
         }
         static const char* const valued[] = {"--frames", "--out", "--log", "--wav", "--video", "--scale", "--crf",
@@ -357,93 +415,50 @@ int main(int argc, char** argv)
             return fail("unknown option " + option);
         if (k + 1 >= argc)
             return fail(option + " needs a value");
-        std::string value = argv[++k];
-        uint64_t number = 0;
-        if (option == "--frames") {
-            if (!parseFrames(value))
-                return fail("bad frame list \"" + value + "\" (numbers and ranges such as 0,10,200-300)");
-        } else if (option == "--out") {
-            capture.outDir = value;
-        } else if (option == "--log") {
-            logPath = value;
-        } else if (option == "--wav") {
-            wavPath = value;
-        } else if (option == "--video") {
-            video.path = value;
-        } else if (option == "--scale") {
-            if (!parseNumber(value, number, 4) || number < 1)
-                return fail("bad scale \"" + value + "\" (1 to 4)");
-            video.scale = static_cast<int>(number);
-            videoOption = true;
-        } else if (option == "--crf") {
-            if (!parseNumber(value, number, 51))
-                return fail("bad crf \"" + value + "\" (0 to 51)");
-            video.crf = static_cast<int>(number);
-            videoOption = true;
-        } else if (option == "--preset") {
-            if (!knownPreset(value))
-                return fail("unknown preset \"" + value + "\" (ultrafast, superfast, veryfast, faster, fast, "
-                            "medium, slow, slower, veryslow, placebo)");
-            video.preset = value;
-            videoOption = true;
-        } else if (option == "--keys") {
-            std::string error = parseKeys(value, endFrame);
-            if (!error.empty())
-                return fail(error + ": \"" + value + "\"");
-        } else if (option == "--fullscreen") {
-            if (value != "yes" && value != "no")
-                return fail("--fullscreen takes yes or no, not \"" + value + "\"");
-            offline::setFullscreenAnswer(value == "yes" ? platform::idYes : platform::idNo);
-        } else if (option == "--fps") {
-            if (!parseNumber(value, number, 1000) || number == 0)
-                return fail("bad frame rate \"" + value + "\" (1 to 1000)");
-            offline::setFramesPerSecond(static_cast<int>(number));
-        } else if (option == "--lattice-at") {
-            // Between the credits' start and the last order before the end.
-            if (!parseNumber(value, number) || number < 23 || number > 38) {
-                std::fprintf(stderr, "plomvardix-capture: --lattice-at takes an order from 23 to 38, not '%s'\n",
-                             value.c_str());
-                return 2;
-            }
-            latticeAt = static_cast<int32_t>(number);
-        }
+        int status = readValue(option, argv[++k], options);
+        if (status >= 0)
+            return status;
     }
     if (!capture.frames.empty() && capture.outDir.empty())
         return fail("--frames needs --out DIR");
-    if (videoOption && video.path.empty())
+    if (options.videoOption && options.video.path.empty())
         return fail("--lossless, --scale, --crf and --preset need --video FILE");
+    return -1;
+}
 
-    // Every output is checked and opened before the window, and paths are taken before the demo
-    // moves to its data folder.
+// Every output is checked and opened before the window, and paths are taken before the demo moves
+// to its data folder. -1 to go on, otherwise the status to exit with.
+int openOutputs(Options& options)
+{
     std::string error;
-    if (!video.path.empty()) {
-        video.fps = offline::framesPerSecond();
-        error = checkVideoSettings(video);
+    if (!options.video.path.empty()) {
+        options.video.fps = offline::framesPerSecond();
+        error = checkVideoSettings(options.video);
         if (!error.empty())
             return fail(error);
     }
     if (!capture.outDir.empty() && !prepareFolder(capture.outDir, error))
         return fail(error);
-    if (!logPath.empty()) {
-        if (!capture.logFile.prepare(logPath, error))
+    if (!options.logPath.empty()) {
+        if (!capture.logFile.prepare(options.logPath, error))
             return fail("cannot write the log: " + error);
         capture.log = std::fopen(capture.logFile.writePath().c_str(), "w");
         if (!capture.log)
-            return fail("cannot write the log " + logPath + ": " + std::strerror(errno));
+            return fail("cannot write the log " + options.logPath + ": " + std::strerror(errno));
         std::fprintf(capture.log, "frame,seconds,order,row,scene,t\n");
     }
-    if (!wavPath.empty()) {
-        if (!capture.wavFile.prepare(wavPath, error) || !capture.wav.open(capture.wavFile.writePath())) {
+    if (!options.wavPath.empty()) {
+        if (!capture.wavFile.prepare(options.wavPath, error) || !capture.wav.open(capture.wavFile.writePath())) {
             if (capture.log) {
                 std::fclose(capture.log);
                 capture.logFile.discard();
             }
-            return fail("cannot write the WAV file " + wavPath + (error.empty() ? "" : ": " + error));
+            return fail("cannot write the WAV file " + options.wavPath + (error.empty() ? "" : ": " + error));
         }
         capture.wavOpen = true;
     }
-    if (!video.path.empty()) {
-        if (!capture.video.open(video, error)) {
+    if (!options.video.path.empty()) {
+        if (!capture.video.open(options.video, error)) {
             if (capture.log) {
                 std::fclose(capture.log);
                 capture.logFile.discard();
@@ -456,6 +471,19 @@ int main(int argc, char** argv)
         }
         capture.videoOpen = true;
     }
+    return -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    int status = readOptions(argc, argv, options);
+    if (status < 0)
+        status = openOutputs(options);
+    if (status >= 0)
+        return status;
     if (capture.wavOpen || capture.videoOpen)
         offline::setAudioSink(onAudio);
     if (!capture.outDir.empty() && !capture.frames.empty()) {
@@ -463,9 +491,9 @@ int main(int argc, char** argv)
         capture.pngStarted = true;
     }
     // The demo itself never names the lattice scene; this run's timeline does, from the chosen order.
-    if (latticeAt >= 0)
-        scheduleLatticeScene(latticeAt);
-    capture.progress.start(quiet, schedule[scheduleCount].startOrder, endFrame);
+    if (options.latticeAt >= 0)
+        scheduleLatticeScene(options.latticeAt);
+    capture.progress.start(options.quiet, schedule[scheduleCount].startOrder, options.endFrame);
     for (const ScheduleEntry& entry : schedule)
         if (entry.scene)
             capture.sceneNames.emplace_back(entry.scene, className(entry.scene));

@@ -89,6 +89,15 @@ bool VideoWriter::fail(const std::string& what, int code)
     return queue.fail(code ? what + ": " + avError(code) : what);
 }
 
+namespace {
+
+AVPixelFormat pictureFormat(const VideoSettings& settings)
+{
+    return settings.lossless ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_YUV420P;
+}
+
+}  // namespace
+
 bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
 {
     settings = wanted;
@@ -97,7 +106,6 @@ bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
     error = checkVideoSettings(settings);
     if (!error.empty())
         return false;
-    const bool mp4 = endsWith(settings.path, ".mp4");
     const char* videoName = settings.lossless ? "ffv1" : "libx264";
     const char* audioName = settings.lossless ? "flac" : "aac";
     const AVCodec* videoCodec = avcodec_find_encoder_by_name(videoName);
@@ -110,92 +118,120 @@ bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
         return false;
 
     av = new Context;
-    const int width = frameWidth * settings.scale, height = frameHeight * settings.scale;
-    const AVOutputFormat* container = av_guess_format(mp4 ? "mp4" : "matroska", nullptr, nullptr);
-    std::string url = "file:" + output.writePath();
-    if (!container || avformat_alloc_output_context2(&av->format, container, nullptr, url.c_str()) < 0) {
-        error = "cannot set up the container";
+    const std::string url = "file:" + output.writePath();
+    error = openContainer(url);
+    if (error.empty())
+        error = openVideoEncoder(videoCodec);
+    if (error.empty())
+        error = openAudioEncoder(audioCodec);
+    if (error.empty())
+        error = addStreams();
+    if (error.empty())
+        error = prepareConversions();
+    if (error.empty())
+        error = writeHeader(url);
+    if (!error.empty()) {
         closeAll();
         output.discard();
         return false;
     }
-    const bool globalHeader = container->flags & AVFMT_GLOBALHEADER;
 
-    // Picture.
-    AVCodecContext* v = avcodec_alloc_context3(videoCodec);
+    audio.assign(static_cast<size_t>(audioCapacity) * 2, 0);
+    queue.start(slotCount, static_cast<size_t>(frameWidth) * frameHeight * 3, [this] { run(); });
+    return true;
+}
+
+std::string VideoWriter::openContainer(const std::string& url)
+{
+    const AVOutputFormat* container =
+        av_guess_format(endsWith(settings.path, ".mp4") ? "mp4" : "matroska", nullptr, nullptr);
+    if (!container || avformat_alloc_output_context2(&av->format, container, nullptr, url.c_str()) < 0)
+        return "cannot set up the container";
+    return "";
+}
+
+std::string VideoWriter::openVideoEncoder(const AVCodec* codec)
+{
+    AVCodecContext* v = avcodec_alloc_context3(codec);
     av->video.context = v;
-    v->width = width;
-    v->height = height;
+    if (!v)
+        return "out of memory";
+    v->width = frameWidth * settings.scale;
+    v->height = frameHeight * settings.scale;
     v->time_base = AVRational{1, settings.fps};
     v->framerate = AVRational{settings.fps, 1};
     v->sample_aspect_ratio = AVRational{1, 1};
-    AVPixelFormat pixels;
-    AVDictionary* videoOptions = nullptr;
+    AVDictionary* options = nullptr;
     if (settings.lossless) {
-        pixels = AV_PIX_FMT_BGR0;
         v->gop_size = 1;
         v->level = 3;
         v->thread_count = 2;
-        av_dict_set(&videoOptions, "slices", "4", 0);
-        av_dict_set(&videoOptions, "slicecrc", "1", 0);
+        av_dict_set(&options, "slices", "4", 0);
+        av_dict_set(&options, "slicecrc", "1", 0);
     } else {
-        pixels = AV_PIX_FMT_YUV420P;
         v->thread_count = 0;
         // Limited-range BT.709, said in the stream so that players convert back the same way.
         v->color_range = AVCOL_RANGE_MPEG;
         v->colorspace = AVCOL_SPC_BT709;
         v->color_primaries = AVCOL_PRI_BT709;
         v->color_trc = AVCOL_TRC_BT709;
-        av_dict_set(&videoOptions, "preset", settings.preset.c_str(), 0);
-        av_dict_set(&videoOptions, "crf", std::to_string(settings.crf).c_str(), 0);
+        av_dict_set(&options, "preset", settings.preset.c_str(), 0);
+        av_dict_set(&options, "crf", std::to_string(settings.crf).c_str(), 0);
     }
-    v->pix_fmt = pixels;
-    if (globalHeader)
+    v->pix_fmt = pictureFormat(settings);
+    if (av->format->oformat->flags & AVFMT_GLOBALHEADER)
         v->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int code = avcodec_open2(v, videoCodec, &videoOptions);
-    av_dict_free(&videoOptions);
-    if (code < 0) {
-        error = std::string("cannot open the ") + videoName + " encoder: " + avError(code);
-        closeAll();
-        output.discard();
-        return false;
-    }
+    int code = avcodec_open2(v, codec, &options);
+    av_dict_free(&options);
+    if (code < 0)
+        return std::string("cannot open the ") + codec->name + " encoder: " + avError(code);
+    return "";
+}
 
-    // Sound.
-    AVCodecContext* a = avcodec_alloc_context3(audioCodec);
+std::string VideoWriter::openAudioEncoder(const AVCodec* codec)
+{
+    AVCodecContext* a = avcodec_alloc_context3(codec);
     av->audio.context = a;
+    if (!a)
+        return "out of memory";
     a->sample_rate = sampleRate;
     a->time_base = AVRational{1, sampleRate};
     av_channel_layout_default(&a->ch_layout, 2);
-    a->sample_fmt = audioCodec->sample_fmts ? audioCodec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+    a->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
     if (!settings.lossless)
         a->bit_rate = 192000;
-    if (globalHeader)
+    if (av->format->oformat->flags & AVFMT_GLOBALHEADER)
         a->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    code = avcodec_open2(a, audioCodec, nullptr);
-    if (code < 0) {
-        error = std::string("cannot open the ") + audioName + " encoder: " + avError(code);
-        closeAll();
-        output.discard();
-        return false;
-    }
+    int code = avcodec_open2(a, codec, nullptr);
+    if (code < 0)
+        return std::string("cannot open the ") + codec->name + " encoder: " + avError(code);
+    return "";
+}
 
+std::string VideoWriter::addStreams()
+{
+    const AVCodecContext* v = av->video.context;
+    const AVCodecContext* a = av->audio.context;
     av->video.stream = avformat_new_stream(av->format, nullptr);
     av->audio.stream = avformat_new_stream(av->format, nullptr);
     if (!av->video.stream || !av->audio.stream ||
         avcodec_parameters_from_context(av->video.stream->codecpar, v) < 0 ||
-        avcodec_parameters_from_context(av->audio.stream->codecpar, a) < 0) {
-        error = "cannot set up the streams";
-        closeAll();
-        output.discard();
-        return false;
-    }
+        avcodec_parameters_from_context(av->audio.stream->codecpar, a) < 0)
+        return "cannot set up the streams";
     av->video.stream->time_base = v->time_base;
     av->video.stream->avg_frame_rate = v->framerate;
     av->video.stream->r_frame_rate = v->framerate;
     av->video.stream->sample_aspect_ratio = v->sample_aspect_ratio;
     av->audio.stream->time_base = a->time_base;
+    return "";
+}
 
+// The picture's colour conversion, the sound's sample conversion and the frames they fill.
+std::string VideoWriter::prepareConversions()
+{
+    AVCodecContext* a = av->audio.context;
+    const int width = frameWidth * settings.scale, height = frameHeight * settings.scale;
+    const AVPixelFormat pixels = pictureFormat(settings);
     av->sws = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height, pixels, SWS_POINT, nullptr, nullptr,
                              nullptr);
     if (av->sws && !settings.lossless) {
@@ -203,17 +239,13 @@ bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
         sws_setColorspaceDetails(av->sws, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
     }
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    code = swr_alloc_set_opts2(&av->swr, &a->ch_layout, a->sample_fmt, sampleRate, &stereo, AV_SAMPLE_FMT_S16,
-                               sampleRate, 0, nullptr);
+    int code = swr_alloc_set_opts2(&av->swr, &a->ch_layout, a->sample_fmt, sampleRate, &stereo,
+                                   AV_SAMPLE_FMT_S16, sampleRate, 0, nullptr);
     av->picture = av_frame_alloc();
     av->sound = av_frame_alloc();
     av->packet = av_packet_alloc();
-    if (!av->sws || code < 0 || swr_init(av->swr) < 0 || !av->picture || !av->sound || !av->packet) {
-        error = "cannot set up the conversions";
-        closeAll();
-        output.discard();
-        return false;
-    }
+    if (!av->sws || code < 0 || swr_init(av->swr) < 0 || !av->picture || !av->sound || !av->packet)
+        return "cannot set up the conversions";
     av->picture->format = pixels;
     av->picture->width = width;
     av->picture->height = height;
@@ -221,38 +253,27 @@ bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
     av->sound->sample_rate = sampleRate;
     av_channel_layout_copy(&av->sound->ch_layout, &a->ch_layout);
     av->sound->nb_samples = a->frame_size > 0 ? a->frame_size : 1024;
-    if (av_frame_get_buffer(av->picture, 0) < 0 || av_frame_get_buffer(av->sound, 0) < 0) {
-        error = "out of memory";
-        closeAll();
-        output.discard();
-        return false;
-    }
+    if (av_frame_get_buffer(av->picture, 0) < 0 || av_frame_get_buffer(av->sound, 0) < 0)
+        return "out of memory";
     if (settings.scale > 1)
         av->scaled.resize(static_cast<size_t>(width) * height * 3);
+    return "";
+}
 
-    code = avio_open(&av->format->pb, url.c_str(), AVIO_FLAG_WRITE);
-    if (code < 0) {
-        error = "cannot write " + output.writePath() + ": " + avError(code);
-        closeAll();
-        output.discard();
-        return false;
-    }
-    AVDictionary* muxOptions = nullptr;
-    if (mp4)
-        av_dict_set(&muxOptions, "movflags", "+faststart", 0);
-    code = avformat_write_header(av->format, &muxOptions);
-    av_dict_free(&muxOptions);
-    if (code < 0) {
-        error = "cannot write " + output.writePath() + ": " + avError(code);
-        closeAll();
-        output.discard();
-        return false;
-    }
+std::string VideoWriter::writeHeader(const std::string& url)
+{
+    int code = avio_open(&av->format->pb, url.c_str(), AVIO_FLAG_WRITE);
+    if (code < 0)
+        return "cannot write " + output.writePath() + ": " + avError(code);
+    AVDictionary* options = nullptr;
+    if (endsWith(settings.path, ".mp4"))
+        av_dict_set(&options, "movflags", "+faststart", 0);
+    code = avformat_write_header(av->format, &options);
+    av_dict_free(&options);
+    if (code < 0)
+        return "cannot write " + output.writePath() + ": " + avError(code);
     av->headerWritten = true;
-
-    audio.assign(static_cast<size_t>(audioCapacity) * 2, 0);
-    queue.start(slotCount, static_cast<size_t>(frameWidth) * frameHeight * 3, [this] { run(); });
-    return true;
+    return "";
 }
 
 unsigned char* VideoWriter::frameBuffer()

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+struct AVCodec;
+
 struct VideoSettings {
     std::string path;          // .mp4 or .mkv
     bool lossless = false;     // FFV1 + FLAC, .mkv only
@@ -58,6 +60,13 @@ public:
 
 private:
     struct Codec;
+    // The stages of open, each with its one-line reason when it fails.
+    std::string openContainer(const std::string& url);
+    std::string openVideoEncoder(const AVCodec* codec);
+    std::string openAudioEncoder(const AVCodec* codec);
+    std::string addStreams();
+    std::string prepareConversions();
+    std::string writeHeader(const std::string& url);
     void run();
     bool encodeFrame(const unsigned char* rgb);
     bool encodeAudio(const int16_t* stereo, uint32_t frames);
