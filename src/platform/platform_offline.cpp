@@ -175,7 +175,6 @@ void swapBuffers()
     clockAdvanced();
 }
 
-
 void exitProcess(int code)
 {
     for (int k = 0; k < data.exitHookCount; ++k)
