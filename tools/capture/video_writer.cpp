@@ -96,6 +96,19 @@ AVPixelFormat pictureFormat(const VideoSettings& settings)
     return settings.lossless ? AV_PIX_FMT_BGR0 : AV_PIX_FMT_YUV420P;
 }
 
+// Opens an encoder its caller has set up, with the header where the container wants it.
+std::string openEncoder(const AVFormatContext* format, AVCodecContext* context, const AVCodec* codec,
+                        AVDictionary* options)
+{
+    if (format->oformat->flags & AVFMT_GLOBALHEADER)
+        context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    int code = avcodec_open2(context, codec, &options);
+    av_dict_free(&options);
+    if (code < 0)
+        return std::string("cannot open the ") + codec->name + " encoder: " + avError(code);
+    return "";
+}
+
 }  // namespace
 
 bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
@@ -179,13 +192,7 @@ std::string VideoWriter::openVideoEncoder(const AVCodec* codec)
         av_dict_set(&options, "crf", std::to_string(settings.crf).c_str(), 0);
     }
     v->pix_fmt = pictureFormat(settings);
-    if (av->format->oformat->flags & AVFMT_GLOBALHEADER)
-        v->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int code = avcodec_open2(v, codec, &options);
-    av_dict_free(&options);
-    if (code < 0)
-        return std::string("cannot open the ") + codec->name + " encoder: " + avError(code);
-    return "";
+    return openEncoder(av->format, v, codec, options);
 }
 
 std::string VideoWriter::openAudioEncoder(const AVCodec* codec)
@@ -200,12 +207,7 @@ std::string VideoWriter::openAudioEncoder(const AVCodec* codec)
     a->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
     if (!settings.lossless)
         a->bit_rate = 192000;
-    if (av->format->oformat->flags & AVFMT_GLOBALHEADER)
-        a->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int code = avcodec_open2(a, codec, nullptr);
-    if (code < 0)
-        return std::string("cannot open the ") + codec->name + " encoder: " + avError(code);
-    return "";
+    return openEncoder(av->format, a, codec, nullptr);
 }
 
 std::string VideoWriter::addStreams()
