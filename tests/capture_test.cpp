@@ -109,7 +109,8 @@ TEST_F(Capture, MinimisedFramesDrawNothingAndCloseEndsTheRun)
 }
 
 // Any picture comes back exactly from the frame writer's own PNG files, a picture that does not
-// compress at all too (the file must have room for it), and a folder that is not there fails.
+// compress at all too (the file must have room for it), one given bottom row first, and a folder
+// that is not there fails.
 TEST(PngEncoder, EveryPictureReadsBackExactly)
 {
     const int width = 64, height = 48;
@@ -134,6 +135,13 @@ TEST(PngEncoder, EveryPictureReadsBackExactly)
             EXPECT_LT(fs::file_size(file), 200u);
         }
     }
+    // Frames straight from GL come bottom row first, and are written the right way up.
+    std::vector<unsigned char> upsideDown(noise.size());
+    for (int y = 0; y < height; ++y)
+        std::copy_n(noise.begin() + y * width * 3, width * 3, upsideDown.end() - (y + 1) * width * 3);
+    ASSERT_TRUE(encoder.write((dir / "frame.png").string(), upsideDown.data(), offline::RowOrder::BottomFirst));
+    int w = 0, h = 0;
+    EXPECT_EQ(readPng(dir / "frame.png", w, h), noise);
     EXPECT_FALSE(encoder.write((dir / "missing" / "frame.png").string(), flat.data()));
     fs::remove_all(dir);
 }

@@ -50,8 +50,11 @@ void setFailingWindowSteps(platform::WindowSteps steps, platform::WindowSteps re
 // Called at every swap before the buffers are swapped, with the frame index, while the finished
 // frame is still in the back buffer (one hook; null removes it).
 void setSwapHook(void (*hook)(uint64_t frame));
-// Reads the back buffer as 640 x 480 RGB bytes, top row first; false without a current context.
-bool readFrame(unsigned char* rgb);
+// Reads the back buffer as 640 x 480 RGB bytes, top row first unless asked for GL's own order,
+// bottom row first (which saves a turn where every millisecond counts); false without a current
+// context.
+enum class RowOrder { TopFirst, BottomFirst };
+bool readFrame(unsigned char* rgb, RowOrder rows = RowOrder::TopFirst);
 
 // Called by exitProcess, in registration order, before the process ends. False when full.
 bool addExitHook(void (*hook)());

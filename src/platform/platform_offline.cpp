@@ -287,7 +287,7 @@ void setSwapHook(void (*hook)(uint64_t))
     data.swapHook = hook;
 }
 
-bool readFrame(unsigned char* rgb)
+bool readFrame(unsigned char* rgb, RowOrder rows)
 {
     if (!sdl_window::context() || SDL_GL_GetCurrentContext() != sdl_window::context())
         return false;
@@ -302,6 +302,8 @@ bool readFrame(unsigned char* rgb)
     glReadPixels(0, 0, frameWidth, frameHeight, GL_RGB, GL_UNSIGNED_BYTE, rgb);
     glReadBuffer(static_cast<GLenum>(readBuffer));
     glPixelStorei(GL_PACK_ALIGNMENT, pack);
+    if (rows == RowOrder::BottomFirst)
+        return true;
     // GL rows run bottom-up; pictures run top-down.
     constexpr int stride = frameWidth * 3;
     unsigned char row[stride];

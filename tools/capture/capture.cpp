@@ -220,7 +220,7 @@ void onSwap(uint64_t frame)
         return;
     // Read once, into the first consumer's free buffer; the writers work on their own threads.
     unsigned char* pixels = wantPng ? capture.png.frameBuffer() : capture.video.frameBuffer();
-    if (pixels && !offline::readFrame(pixels)) {
+    if (pixels && !offline::readFrame(pixels, offline::RowOrder::BottomFirst)) {
         std::fprintf(stderr, "plomvardix-capture: cannot read frame %llu\n", static_cast<unsigned long long>(frame));
         platform::exitProcess(outputFailed);
     }

@@ -42,17 +42,28 @@ PngEncoder::PngEncoder(int w, int h)
     file.resize(sizeof signature + 3 * chunkOverhead + headerBytes + filtered.size() + filtered.size() / 8 + 1024);
 }
 
-bool PngEncoder::write(const std::string& path, const unsigned char* rgb)
+bool PngEncoder::write(const std::string& path, const unsigned char* rgb, offline::RowOrder rows)
 {
     // Sub: each byte less the same colour's byte one pixel to the left; cheap, and it turns the
-    // demo's gradients and flat areas into runs deflate packs well.
+    // demo's gradients and flat areas into runs deflate packs well. Sixteen bytes at a time, as
+    // the compiler does not do it by itself at this optimisation level.
+    using Bytes16 = unsigned char __attribute__((vector_size(16)));
     const size_t stride = static_cast<size_t>(width) * 3;
     for (int y = 0; y < height; ++y) {
-        const unsigned char* __restrict in = rgb + y * stride;
+        const int source = rows == offline::RowOrder::TopFirst ? y : height - 1 - y;
+        const unsigned char* __restrict in = rgb + source * stride;
         unsigned char* __restrict out = filtered.data() + y * (stride + 1);
         *out++ = filterSub;
         std::memcpy(out, in, 3);
-        for (size_t x = 3; x < stride; ++x)
+        size_t x = 3;
+        for (; x + sizeof(Bytes16) <= stride; x += sizeof(Bytes16)) {
+            Bytes16 here, left;
+            std::memcpy(&here, in + x, sizeof here);
+            std::memcpy(&left, in + x - 3, sizeof left);
+            here -= left;
+            std::memcpy(out + x, &here, sizeof here);
+        }
+        for (; x < stride; ++x)
             out[x] = static_cast<unsigned char>(in[x] - in[x - 3]);
     }
 
@@ -129,7 +140,8 @@ void PngQueue::run()
         std::snprintf(name, sizeof name, "%06llu.png", static_cast<unsigned long long>(frame));
         std::string path = (std::filesystem::path(folder) / name).string();
         std::string part = path + ".part";
-        bool ok = encoder.write(part, rgb) && std::rename(part.c_str(), path.c_str()) == 0;
+        bool ok = encoder.write(part, rgb, offline::RowOrder::BottomFirst) &&
+                  std::rename(part.c_str(), path.c_str()) == 0;
         if (!ok) {
             std::remove(part.c_str());
             queue.fail("cannot write " + path);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "frame_queue.h"
+#include "platform/offline.h"
 
 #include <cstdint>
 #include <string>
@@ -13,9 +14,10 @@ class PngEncoder {
 public:
     PngEncoder(int width, int height);
 
-    // rgb holds height rows of width x 3 bytes, top row first. False when the file cannot be
+    // rgb holds height rows of width x 3 bytes, in the order given. False when the file cannot be
     // written whole.
-    bool write(const std::string& path, const unsigned char* rgb);
+    bool write(const std::string& path, const unsigned char* rgb,
+               offline::RowOrder rows = offline::RowOrder::TopFirst);
 
 private:
     int width, height;
@@ -24,8 +26,8 @@ private:
     std::vector<unsigned char> file;         // the whole PNG file
 };
 
-// Frames handed over by the renderer are written in the order given, each first under a temporary
-// name and renamed once complete.
+// Frames handed over by the renderer, bottom row first as GL reads them, are written in the order
+// given, each first under a temporary name and renamed once complete.
 class PngQueue {
 public:
     static constexpr int frameWidth = 640;

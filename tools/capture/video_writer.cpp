@@ -358,14 +358,17 @@ void VideoWriter::run()
 
 bool VideoWriter::encodeFrame(const unsigned char* rgb)
 {
+    // The frame comes bottom row first, as GL reads it; the turn is made here, off the render thread.
     const int scale = settings.scale;
-    const unsigned char* source = rgb;
+    const int inStride = frameWidth * 3;
+    const unsigned char* source = rgb + (frameHeight - 1) * inStride;
+    int sourceStride = -inStride;
     if (scale > 1) {
         // Nearest neighbour: every pixel becomes a scale x scale block.
-        const size_t inStride = frameWidth * 3, outStride = inStride * scale;
+        const size_t outStride = static_cast<size_t>(inStride) * scale;
         for (int y = 0; y < frameHeight; ++y) {
             unsigned char* row = av->scaled.data() + static_cast<size_t>(y) * scale * outStride;
-            const unsigned char* in = rgb + y * inStride;
+            const unsigned char* in = rgb + (frameHeight - 1 - y) * inStride;
             unsigned char* out = row;
             for (int x = 0; x < frameWidth; ++x, in += 3)
                 for (int k = 0; k < scale; ++k, out += 3) {
@@ -377,12 +380,13 @@ bool VideoWriter::encodeFrame(const unsigned char* rgb)
                 std::memcpy(row + k * outStride, row, outStride);
         }
         source = av->scaled.data();
+        sourceStride = static_cast<int>(outStride);
     }
     int code = av_frame_make_writable(av->picture);
     if (code < 0)
         return fail("cannot encode the video", code);
     const uint8_t* planes[1] = {source};
-    const int strides[1] = {frameWidth * 3 * scale};
+    const int strides[1] = {sourceStride};
     sws_scale(av->sws, planes, strides, 0, frameHeight * scale, av->picture->data, av->picture->linesize);
     av->picture->pts = static_cast<int64_t>(queue.taken());
     code = avcodec_send_frame(av->video.context, av->picture);

@@ -36,7 +36,7 @@ public:
     // thread. False with a one-line reason.
     bool open(const VideoSettings& settings, std::string& error);
 
-    // A free 640 x 480 RGB frame (top row first) to fill; waits while the encoder is behind. Null
+    // A free 640 x 480 RGB frame (bottom row first, as GL reads it) to fill; waits while the encoder is behind. Null
     // once the encoder has failed.
     unsigned char* frameBuffer();
     // Hands the filled frame to the encoder: frames are shown in the order they are pushed, frame n
