@@ -5,6 +5,7 @@
 #include "support/png_file.h"
 
 #include <algorithm>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -143,6 +144,43 @@ TEST(PngEncoder, EveryPictureReadsBackExactly)
     int w = 0, h = 0;
     EXPECT_EQ(readPng(dir / "frame.png", w, h), noise);
     EXPECT_FALSE(encoder.write((dir / "missing" / "frame.png").string(), flat.data()));
+    fs::remove_all(dir);
+}
+
+// Frames come faster than the idle-priority writer can take them, so the renderer writes some
+// itself: every frame still lands whole, under its own number, the right way up.
+TEST(PngQueue, EveryFrameIsWrittenWhoeverWritesIt)
+{
+    fs::path dir = fs::temp_directory_path() / ("png_queue_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const int width = PngQueue::frameWidth, height = PngQueue::frameHeight, frames = 12;
+    auto pixel = [](int frame, int row, int column) {
+        return static_cast<unsigned char>(frame * 20 + row + column);
+    };
+    {
+        PngQueue queue;
+        queue.start(dir.string());
+        for (int frame = 0; frame < frames; ++frame) {
+            unsigned char* rgb = queue.frameBuffer();
+            ASSERT_NE(rgb, nullptr);
+            for (int row = 0; row < height; ++row)  // GL's order: bottom row first
+                std::memset(rgb + (height - 1 - row) * width * 3, pixel(frame, row, 0), width * 3);
+            rgb[0] = pixel(frame, height - 1, 1);
+            queue.push(static_cast<uint64_t>(100 + frame));
+        }
+        ASSERT_TRUE(queue.finish()) << queue.failure();
+    }
+    for (int frame = 0; frame < frames; ++frame) {
+        int w = 0, h = 0;
+        char name[16];
+        std::snprintf(name, sizeof name, "%06d.png", 100 + frame);
+        std::vector<unsigned char> rgb = readPng(dir / name, w, h);
+        ASSERT_EQ(rgb.size(), static_cast<size_t>(width) * height * 3) << name;
+        EXPECT_EQ(rgb[0], pixel(frame, 0, 0)) << name;
+        EXPECT_EQ(rgb[(height - 1) * width * 3], pixel(frame, height - 1, 1)) << name;
+        EXPECT_EQ(rgb[(height - 1) * width * 3 + 3], pixel(frame, height - 1, 0)) << name;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), frames) << "no .part left";
     fs::remove_all(dir);
 }
 

@@ -2,7 +2,10 @@
 // plomvardix-capture three ways, with no output, with every frame as PNG and as a video, and prints
 // frames per second and each way's time against rendering only, with the machine's load beside.
 // The processor time of each way is printed too: on a busy machine it says what a way costs far
-// more steadily than the wall time, which follows the other work on the machine.
+// more steadily than the wall time, which follows the other work on the machine. The ways take
+// turns, one round after another, and each round's ratios are taken within the round: a shared
+// machine drifts between rounds far more than within one, so the median of those ratios is the
+// figure to quote.
 //
 //   bench_capture [--scene titles|ring] [--frames N] [--repeat R]
 #include <sys/resource.h>
@@ -10,6 +13,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -52,6 +56,21 @@ void keepLeast(double& best, double value)
         best = value;
 }
 
+constexpr int maxRepeat = 50;
+
+struct Spread {
+    double median, least, most;
+};
+
+Spread spreadOf(const double* values, int count)
+{
+    std::array<double, maxRepeat> sorted{};
+    std::copy(values, values + count, sorted.begin());
+    std::sort(sorted.begin(), sorted.begin() + count);
+    double median = count % 2 ? sorted[count / 2] : (sorted[count / 2 - 1] + sorted[count / 2]) / 2;
+    return {median, sorted[0], sorted[count - 1]};
+}
+
 double load()
 {
     std::ifstream in("/proc/loadavg");
@@ -66,7 +85,7 @@ int main(int argc, char** argv)
 {
     std::string scene = "ring";
     long frames = 600;
-    int repeat = 2;
+    int repeat = 5;
     for (int k = 1; k + 1 < argc; k += 2) {
         if (!std::strcmp(argv[k], "--scene"))
             scene = argv[k + 1];
@@ -75,7 +94,7 @@ int main(int argc, char** argv)
         else if (!std::strcmp(argv[k], "--repeat"))
             repeat = std::atoi(argv[k + 1]);
     }
-    if ((scene != "ring" && scene != "titles") || frames < 10 || repeat < 1) {
+    if ((scene != "ring" && scene != "titles") || frames < 10 || repeat < 1 || repeat > maxRepeat) {
         std::fprintf(stderr, "usage: bench_capture [--scene titles|ring] [--frames N] [--repeat R]\n");
         return 2;
     }
@@ -97,7 +116,7 @@ int main(int argc, char** argv)
     struct Way {
         const char* name;
         std::string options;
-        double best = -1, bestCpu = -1;
+        double wall[maxRepeat] = {}, cpu[maxRepeat] = {};
         double loadSum = 0;
     } ways[] = {
         {"render only", ""},
@@ -120,23 +139,30 @@ int main(int argc, char** argv)
                              (scratch / "stderr").string().c_str());
                 return 1;
             }
-            keepLeast(way.best, t.wall);
-            keepLeast(way.bestCpu, t.cpu);
+            way.wall[r] = t.wall;
+            way.cpu[r] = t.cpu;
         }
     }
     fs::remove_all(scratch);
 
-    std::printf("capture of %ld frames of the %s scene at 60 fps, best of %d (start-up, %.2f s, taken off)\n",
+    std::printf("capture of %ld frames of the %s scene at 60 fps, %d rounds (start-up, %.2f s, taken off)\n",
                 frames, scene.c_str(), repeat, lead);
-    std::printf("%-12s %9s %12s %14s %9s %9s %9s %6s\n", "", "seconds", "frames/s", "x real time", "ratio",
-                "cpu s", "cpu ratio", "load");
+    std::printf("medians of the rounds; the ratios are each round's own, least to most in brackets\n");
+    std::printf("%-12s %8s %9s %12s %18s %7s %18s %6s\n", "", "seconds", "frames/s", "x real time", "ratio", "cpu s",
+                "cpu ratio", "load");
     for (const Way& way : ways) {
-        double span = std::max(way.best - lead, 1e-3);
-        double renderOnly = std::max(ways[0].best - lead, 1e-3);
-        double cpu = std::max(way.bestCpu - leadCpu, 1e-3);
-        double renderCpu = std::max(ways[0].bestCpu - leadCpu, 1e-3);
-        std::printf("%-12s %9.2f %12.1f %14.2f %9.2f %9.2f %9.2f %6.2f\n", way.name, span, frames / span,
-                    frames / 60.0 / span, span / renderOnly, cpu, cpu / renderCpu, way.loadSum / repeat);
+        double spans[maxRepeat], ratios[maxRepeat], cpus[maxRepeat], cpuRatios[maxRepeat];
+        for (int r = 0; r < repeat; ++r) {
+            spans[r] = std::max(way.wall[r] - lead, 1e-3);
+            ratios[r] = spans[r] / std::max(ways[0].wall[r] - lead, 1e-3);
+            cpus[r] = std::max(way.cpu[r] - leadCpu, 1e-3);
+            cpuRatios[r] = cpus[r] / std::max(ways[0].cpu[r] - leadCpu, 1e-3);
+        }
+        Spread span = spreadOf(spans, repeat), ratio = spreadOf(ratios, repeat);
+        Spread cpu = spreadOf(cpus, repeat), cpuRatio = spreadOf(cpuRatios, repeat);
+        std::printf("%-12s %8.2f %9.1f %12.2f %6.2f (%.2f-%.2f) %7.2f %6.2f (%.2f-%.2f) %6.2f\n", way.name,
+                    span.median, frames / span.median, frames / 60.0 / span.median, ratio.median, ratio.least,
+                    ratio.most, cpu.median, cpuRatio.median, cpuRatio.least, cpuRatio.most, way.loadSum / repeat);
     }
     std::printf("machine: %ld cores\n", ::sysconf(_SC_NPROCESSORS_ONLN));
     return 0;

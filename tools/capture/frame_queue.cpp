@@ -43,6 +43,12 @@ unsigned char* FrameQueue::frameBuffer()
     return hasFailed ? nullptr : slotAt(pushedCount);
 }
 
+unsigned char* FrameQueue::freeFrameBuffer()
+{
+    std::lock_guard<std::mutex> hold(mutex);
+    return hasFailed || pushedCount - takenCount >= slotCount ? nullptr : slotAt(pushedCount);
+}
+
 void FrameQueue::push()
 {
     {

@@ -24,6 +24,8 @@ public:
 
     // Renderer: a free slot to fill; waits while the worker is behind. Null once failed.
     unsigned char* frameBuffer();
+    // Renderer: a free slot to fill, or null at once when there is none or the queue has failed.
+    unsigned char* freeFrameBuffer();
     // Renderer: the slot from frameBuffer() is filled.
     void push();
     // Frames pushed so far (read it on the renderer's thread, or with the lock held).

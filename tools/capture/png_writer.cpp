@@ -2,6 +2,8 @@
 #include "png_writer.h"
 
 #include <isa-l/crc.h>
+#include <pthread.h>
+#include <sched.h>
 #include <isa-l/igzip_lib.h>
 
 #include <cstdio>
@@ -115,17 +117,36 @@ PngQueue::~PngQueue()
 void PngQueue::start(const std::string& where)
 {
     folder = where;
-    queue.start(slotCount, static_cast<size_t>(frameWidth) * frameHeight * 3, [this] { run(); });
+    rendererEncoder.emplace(frameWidth, frameHeight);
+    rendererFrame.assign(static_cast<size_t>(frameWidth) * frameHeight * 3, 0);
+    queue.start(slotCount, rendererFrame.size(), [this] { run(); });
+}
+
+unsigned char* PngQueue::frameBuffer()
+{
+    if (queue.failed())
+        return nullptr;
+    unsigned char* slot = queue.freeFrameBuffer();
+    filledOwn = slot == nullptr;
+    return filledOwn ? rendererFrame.data() : slot;
 }
 
 void PngQueue::push(uint64_t frame)
 {
+    if (filledOwn) {
+        write(*rendererEncoder, frame, rendererFrame.data());
+        return;
+    }
     numbers[queue.pushed() % slotCount] = frame;
     queue.push();
 }
 
 void PngQueue::run()
 {
+    // llvmpipe's threads keep both cores of a small machine busy: at idle priority the writer
+    // fills the gaps they leave instead of holding them up, and the renderer does the rest.
+    sched_param idle{};
+    pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
     PngEncoder encoder(frameWidth, frameHeight);
     for (;;) {
         auto hold = queue.lock();
@@ -135,18 +156,22 @@ void PngQueue::run()
         uint64_t frame = numbers[queue.taken() % slotCount];
         const unsigned char* rgb = queue.oldest();
         hold.unlock();
-
-        char name[32];
-        std::snprintf(name, sizeof name, "%06llu.png", static_cast<unsigned long long>(frame));
-        std::string path = (std::filesystem::path(folder) / name).string();
-        std::string part = path + ".part";
-        bool ok = encoder.write(part, rgb, offline::RowOrder::BottomFirst) &&
-                  std::rename(part.c_str(), path.c_str()) == 0;
-        if (!ok) {
-            std::remove(part.c_str());
-            queue.fail("cannot write " + path);
-        }
+        write(encoder, frame, rgb);
         queue.release();
+    }
+}
+
+void PngQueue::write(PngEncoder& encoder, uint64_t frame, const unsigned char* rgb)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%06llu.png", static_cast<unsigned long long>(frame));
+    std::string path = (std::filesystem::path(folder) / name).string();
+    std::string part = path + ".part";
+    bool ok = encoder.write(part, rgb, offline::RowOrder::BottomFirst) &&
+              std::rename(part.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        std::remove(part.c_str());
+        queue.fail("cannot write " + path);
     }
 }
 

@@ -5,6 +5,7 @@
 #include "platform/offline.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,10 @@ private:
     std::vector<unsigned char> file;         // the whole PNG file
 };
 
-// Frames handed over by the renderer, bottom row first as GL reads them, are written in the order
-// given, each first under a temporary name and renamed once complete.
+// Frames handed over by the renderer, bottom row first as GL reads them, are written each under its
+// frame number, first under a temporary name and renamed once complete. The writer thread runs
+// only on processor time nothing else wants; whenever it is still busy, the renderer writes the
+// frame itself, so the writer can neither hold the rendering up nor starve it of a core.
 class PngQueue {
 public:
     static constexpr int frameWidth = 640;
@@ -35,9 +38,10 @@ public:
 
     ~PngQueue();
     void start(const std::string& folder);
-    // A free frame to fill; waits while the writer is behind. Null once a write has failed.
-    unsigned char* frameBuffer() { return queue.frameBuffer(); }
-    // Queues the filled frame under its frame number.
+    // A frame to fill: the writer's when it has room, else the renderer's own. Null once a write
+    // has failed.
+    unsigned char* frameBuffer();
+    // Hands the filled frame to the writer, or writes it here and now when it is the renderer's own.
     void push(uint64_t frame);
     // Writes what is queued and stops; false when any file could not be written.
     bool finish();
@@ -46,9 +50,14 @@ public:
 
 private:
     void run();
+    void write(PngEncoder& encoder, uint64_t frame, const unsigned char* rgb);
 
-    static constexpr int slotCount = 8;
+    // Few slots: what is still queued at the end is written at idle priority.
+    static constexpr int slotCount = 2;
     std::string folder;
     uint64_t numbers[slotCount] = {};
     FrameQueue queue;
+    std::optional<PngEncoder> rendererEncoder;
+    std::vector<unsigned char> rendererFrame;
+    bool filledOwn = false;  // the last frameBuffer() was the renderer's own
 };
