@@ -127,7 +127,7 @@ TEST(PngEncoder, EveryPictureReadsBackExactly)
     PngEncoder encoder(width, height);
     for (const auto* picture : {&flat, &ramp, &noise, &flat}) {
         fs::path file = dir / "frame.png";
-        ASSERT_TRUE(encoder.write(file.string(), picture->data()));
+        ASSERT_TRUE(encoder.write(file.c_str(), picture->data()));
         int w = 0, h = 0;
         EXPECT_EQ(readPng(file, w, h), *picture);
         EXPECT_EQ(w, width);
@@ -140,10 +140,10 @@ TEST(PngEncoder, EveryPictureReadsBackExactly)
     std::vector<unsigned char> upsideDown(noise.size());
     for (int y = 0; y < height; ++y)
         std::copy_n(noise.begin() + y * width * 3, width * 3, upsideDown.end() - (y + 1) * width * 3);
-    ASSERT_TRUE(encoder.write((dir / "frame.png").string(), upsideDown.data(), offline::RowOrder::BottomFirst));
+    ASSERT_TRUE(encoder.write((dir / "frame.png").c_str(), upsideDown.data(), offline::RowOrder::BottomFirst));
     int w = 0, h = 0;
     EXPECT_EQ(readPng(dir / "frame.png", w, h), noise);
-    EXPECT_FALSE(encoder.write((dir / "missing" / "frame.png").string(), flat.data()));
+    EXPECT_FALSE(encoder.write((dir / "missing" / "frame.png").c_str(), flat.data()));
     fs::remove_all(dir);
 }
 

@@ -2,9 +2,9 @@
 #include "png_writer.h"
 
 #include <isa-l/crc.h>
+#include <isa-l/igzip_lib.h>
 #include <pthread.h>
 #include <sched.h>
-#include <isa-l/igzip_lib.h>
 
 #include <cstdio>
 #include <cstring>
@@ -44,7 +44,7 @@ PngEncoder::PngEncoder(int w, int h)
     file.resize(sizeof signature + 3 * chunkOverhead + headerBytes + filtered.size() + filtered.size() / 8 + 1024);
 }
 
-bool PngEncoder::write(const std::string& path, const unsigned char* rgb, offline::RowOrder rows)
+bool PngEncoder::write(const char* path, const unsigned char* rgb, offline::RowOrder rows)
 {
     // Sub: each byte less the same colour's byte one pixel to the left; cheap, and it turns the
     // demo's gradients and flat areas into runs deflate packs well. Sixteen bytes at a time, as
@@ -101,7 +101,7 @@ bool PngEncoder::write(const std::string& path, const unsigned char* rgb, offlin
     at = sealChunk(at, "IDAT", stream.total_out);
     at = sealChunk(at, "IEND", 0);
 
-    FILE* out = std::fopen(path.c_str(), "wb");
+    FILE* out = std::fopen(path, "wb");
     if (!out)
         return false;
     size_t size = static_cast<size_t>(at - file.data());
@@ -116,7 +116,7 @@ PngQueue::~PngQueue()
 
 void PngQueue::start(const std::string& where)
 {
-    folder = where;
+    folder = (std::filesystem::path(where) / "").string();  // ends in the separator
     rendererEncoder.emplace(frameWidth, frameHeight);
     rendererFrame.assign(static_cast<size_t>(frameWidth) * frameHeight * 3, 0);
     queue.start(slotCount, rendererFrame.size(), [this] { run(); });
@@ -124,9 +124,9 @@ void PngQueue::start(const std::string& where)
 
 unsigned char* PngQueue::frameBuffer()
 {
-    if (queue.failed())
-        return nullptr;
     unsigned char* slot = queue.freeFrameBuffer();
+    if (!slot && queue.failed())
+        return nullptr;
     filledOwn = slot == nullptr;
     return filledOwn ? rendererFrame.data() : slot;
 }
@@ -163,15 +163,17 @@ void PngQueue::run()
 
 void PngQueue::write(PngEncoder& encoder, uint64_t frame, const unsigned char* rgb)
 {
-    char name[32];
-    std::snprintf(name, sizeof name, "%06llu.png", static_cast<unsigned long long>(frame));
-    std::string path = (std::filesystem::path(folder) / name).string();
-    std::string part = path + ".part";
-    bool ok = encoder.write(part, rgb, offline::RowOrder::BottomFirst) &&
-              std::rename(part.c_str(), path.c_str()) == 0;
+    // Names in fixed buffers: the renderer writes here too, once a frame at most.
+    char path[4096], part[4096 + 8];
+    int length = std::snprintf(path, sizeof path, "%s%06llu.png", folder.c_str(),
+                               static_cast<unsigned long long>(frame));
+    std::snprintf(part, sizeof part, "%s.part", path);
+    const bool named = length > 0 && static_cast<size_t>(length) < sizeof path;
+    bool ok = named && encoder.write(part, rgb, offline::RowOrder::BottomFirst) && std::rename(part, path) == 0;
     if (!ok) {
-        std::remove(part.c_str());
-        queue.fail("cannot write " + path);
+        if (named)
+            std::remove(part);
+        queue.fail(std::string("cannot write ") + path);
     }
 }
 

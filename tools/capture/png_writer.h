@@ -17,7 +17,7 @@ public:
 
     // rgb holds height rows of width x 3 bytes, in the order given. False when the file cannot be
     // written whole.
-    bool write(const std::string& path, const unsigned char* rgb,
+    bool write(const char* path, const unsigned char* rgb,
                offline::RowOrder rows = offline::RowOrder::TopFirst);
 
 private:
