@@ -178,15 +178,17 @@ TEST_P(BrokenData, TheDemoRunsOnAndEndsNormally)
 
     // Each load of the damaged picture prints its text without "-> ok"; every other picture loads.
     // None of the damage leaves a header the loader accepts.
+    // A data/ without the module is not the demo's: the runner takes the intact one beside it.
+    bool notData = c.file == "glimo.it" && c.damage == Damage::missing;
     std::string expected = intact;
     std::string whole = "data/" + c.file + "-> ok\n";
-    for (size_t at = expected.find(whole); at != std::string::npos; at = expected.find(whole, at))
+    for (size_t at = expected.find(whole); !notData && at != std::string::npos; at = expected.find(whole, at))
         expected.erase(at + whole.size() - 6, 6);
     EXPECT_EQ(run.out, expected);
 
     ASSERT_FALSE(run.log.empty());
     const std::string moduleLine = "plomvardix: the module data/glimo.it could not be loaded";
-    bool moduleLost = c.file == "glimo.it" && c.damage != Damage::halved;
+    bool moduleLost = c.file == "glimo.it" && c.damage == Damage::random;
     if (moduleLost) {
         EXPECT_NE(run.err.find(moduleLine), std::string::npos) << run.err;
         for (const Step& line : run.log) {
