@@ -13,7 +13,7 @@ command -v apt-get >/dev/null && ls /var/lib/apt/lists/*_Packages* >/dev/null 2>
 
 packages=$(sh "$root/scripts/setup" --list watch) || { echo "setup_watch_e2e: no watch group"; exit 1; }
 # shellcheck disable=SC2086
-apt-get -s -q -o Dir::State::status=/dev/null install --no-install-recommends $packages >"$work/plan" 2>&1 ||
+apt-get -s -q -o Dir::State::status=/dev/null -o Dir::Cache::pkgcache= -o Dir::Cache::srcpkgcache= install --no-install-recommends $packages >"$work/plan" 2>&1 ||
     { cat "$work/plan"; echo "setup_watch_e2e: apt cannot plan the watch group"; exit 1; }
 
 status=0
