@@ -4,6 +4,7 @@
 // drawn off screen at that size and scaled into the window at each swap (picture_scaler.h).
 #include "platform/platform.h"
 
+#include "platform/frame_pacer.h"
 #include "platform/key_table.h"
 #include "platform/picture_scaler.h"
 #include "platform/sdl_window.h"
@@ -88,6 +89,7 @@ bool offers(const platform::PixelFormat& format)
 
 void swapWindow()
 {
+    frame_pacer::waitForSlot();
     SDL_GL_SwapWindow(sdl_window::window());
 }
 
@@ -199,8 +201,7 @@ WindowStep openWindow(const char* title, int width, int height, const PixelForma
     if (failed != WindowStep::None)
         return failed;
 
-    // No frame limiter: the loop renders as fast as it can.
-    SDL_GL_SetSwapInterval(0);
+    frame_pacer::chooseSwapInterval(sdl_window::window());
     followWindowSize(false);
     SDL_ShowWindow(sdl_window::window());
     SDL_RaiseWindow(sdl_window::window());
@@ -291,7 +292,7 @@ void swapBuffers()
         return;
     followWindowSize(true);
     if (!picture_scaler::active()) {
-        SDL_GL_SwapWindow(sdl_window::window());
+        swapWindow();
         return;
     }
     int width = 0;
