@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 
 namespace {
 
@@ -110,6 +111,31 @@ void followWindowSize(bool carryOver)
     }
 }
 
+// Xlib ends the process when its display goes, with a report over two lines; SDL loads Xlib
+// itself, so the handler is set through the library already loaded. The exit still runs the exit
+// handlers, which stop the sound's thread before the mixer goes.
+[[noreturn]] int displayLost(void*)
+{
+    std::fprintf(stderr, "plomvardix: the connection to the display was lost\n");
+    std::fflush(stderr);
+    std::exit(1);
+}
+
+void sayOnceWhenTheDisplayGoes()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || SDL_strcasecmp(driver, "x11") != 0)
+        return;
+    void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    if (xlib == nullptr)
+        return;
+    using Handler = int (*)(void*);
+    auto setHandler = reinterpret_cast<Handler (*)(Handler)>(dlsym(xlib, "XSetIOErrorHandler"));
+    if (setHandler != nullptr)
+        setHandler(displayLost);
+    dlclose(xlib);
+}
+
 }  // namespace
 
 namespace platform {
@@ -167,6 +193,7 @@ WindowStep openDisplay(bool fullscreen, int, int, int)
             sdl_window::close();
             return WindowStep::WindowSystem;
         }
+        sayOnceWhenTheDisplayGoes();
     }
     if (!fullscreen)
         return WindowStep::None;
