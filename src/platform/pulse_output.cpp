@@ -264,7 +264,10 @@ double latencyMs()
 
 bool lost()
 {
-    return data.lost;
+    lock();
+    bool gone = data.lost;
+    unlock();
+    return gone;
 }
 
 }  // namespace pulse_output
