@@ -45,12 +45,7 @@ int badRate(const char* where, const char* text)
 int main(int argc, char** argv)
 {
     FullscreenChoice choice = FullscreenChoice::Ask;
-    int rate = frame_pacer::defaultRate;
-    if (const char* text = std::getenv("PLOMVARDIX_FPS"); text != nullptr && *text != '\0') {
-        rate = parseRate(text);
-        if (rate < 0)
-            return badRate("PLOMVARDIX_FPS", text);
-    }
+    int rate = -1;
     for (int i = 1; i < argc; ++i) {
         const char* option = argv[i];
         if (std::strcmp(option, "--help") == 0 || std::strcmp(option, "-h") == 0) {
@@ -75,6 +70,12 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    frame_pacer::setRate(rate);
+    // The environment's rate stands where the command line gives none.
+    if (const char* text = std::getenv("PLOMVARDIX_FPS"); rate < 0 && text != nullptr && *text != '\0') {
+        rate = parseRate(text);
+        if (rate < 0)
+            return badRate("PLOMVARDIX_FPS", text);
+    }
+    frame_pacer::setRate(rate < 0 ? frame_pacer::defaultRate : rate);
     return demoMain(choice);
 }
