@@ -174,9 +174,9 @@ bool open(uint32_t rate, audio_output::MixFunction mix)
         pa_context_state_t state = pa_context_get_state(data.context);
         return state == PA_CONTEXT_READY || !PA_CONTEXT_IS_GOOD(state);
     }) && pa_context_get_state(data.context) == PA_CONTEXT_READY;
-    pa_sample_spec spec = {PA_SAMPLE_S16NE, rate, 2};
+    pa_sample_spec format = {PA_SAMPLE_S16NE, rate, 2};
     if (connected) {
-        data.stream = pa_stream_new(data.context, "music", &spec, nullptr);
+        data.stream = pa_stream_new(data.context, "music", &format, nullptr);
     }
     bool playing = false;
     if (data.stream != nullptr) {
@@ -184,7 +184,7 @@ bool open(uint32_t rate, audio_output::MixFunction mix)
         pa_stream_set_write_callback(data.stream, streamWrite, nullptr);
         pa_buffer_attr attributes;
         attributes.maxlength = static_cast<uint32_t>(-1);
-        attributes.tlength = static_cast<uint32_t>(pa_usec_to_bytes(targetLatencyUs, &spec));
+        attributes.tlength = static_cast<uint32_t>(pa_usec_to_bytes(targetLatencyUs, &format));
         attributes.prebuf = static_cast<uint32_t>(-1);
         attributes.minreq = static_cast<uint32_t>(-1);
         attributes.fragsize = static_cast<uint32_t>(-1);
