@@ -54,7 +54,7 @@ start_audio() {
         done
         if [ -S "$p/native" ]; then
             export SDL_AUDIODRIVER=pulseaudio PULSE_SERVER="unix:$p/native"
-            audio_note="a PulseAudio null sink (a private server)"
+            audio_note="the demo's own stream on a PulseAudio null sink (a private server; SDL's callbacks, timed below, are not used then)"
             return
         fi
         kill "$pulse_pid" 2>/dev/null

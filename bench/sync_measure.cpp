@@ -1,7 +1,7 @@
 // plomvardix-bench-sync: how far the music position the demo reads is from what is heard.
 //
-//   live [SECONDS]     plays a click on every row through the live audio output (SDL, on the
-//                      PulseAudio server PULSE_SERVER names), records the sink's monitor, and prints
+//   live [SECONDS [SERVER]]  plays a click on every row through the live audio output (on the
+//                      server PULSE_SERVER names; SERVER only labels the line), records the sink's monitor, and prints
 //                      the distribution of (moment the reported row changes) - (moment that row's
 //                      first sample reached the sink). Positive: reported late.
 //   offline WAV LOG    from a plomvardix-capture run with --wav and --log: for each beat row, the
@@ -11,7 +11,8 @@
 #include "it_writer.h"
 #include "write_file.h"
 #include "music/mixer.h"
-#include "platform/pulse_latency.h"
+#include "platform/audio_output.h"
+#include "platform/pulse_output.h"
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -158,7 +159,7 @@ std::vector<size_t> onsets(const std::vector<int16_t>& frames, int quiet)
     return found;
 }
 
-int live(int secondsToPlay)
+int live(int secondsToPlay, const char* server)
 {
     int orders = silentOrders + static_cast<int>(secondsToPlay / (rowsPerOrder * 0.06)) + 1;
     if (orders > 200)
@@ -193,6 +194,8 @@ int live(int secondsToPlay)
     std::vector<std::pair<int, double>> changes;
     changes.reserve(static_cast<size_t>(orders) * rowsPerOrder + 16);
     int last = -1;
+    double latencyTotal = 0;
+    int latencyCount = 0;
     Clock::time_point end = Clock::now() + std::chrono::seconds(secondsToPlay + 3);
     while (Clock::now() < end) {
         uint32_t word = static_cast<uint32_t>(audio::channelGetPosition(handle));
@@ -200,10 +203,17 @@ int live(int secondsToPlay)
         if (index != last) {
             changes.push_back({index, seconds(Clock::now())});
             last = index;
+            audio_output::lock();
+            double latency = pulse_output::latencyMs();
+            audio_output::unlock();
+            if (latency >= 0) {
+                latencyTotal += latency;
+                ++latencyCount;
+            }
         }
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
-    uint64_t serverFrames = pulse_latency::meanFrames();
+    bool stream = pulse_output::isOpen();
     audio::free();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     recording.stop = true;
@@ -230,12 +240,17 @@ int live(int secondsToPlay)
             std::printf("  row %d at %.3f s: %.1f ms\n", change.first, change.second - changes.front().second,
                         offsets.back());
     }
-    std::printf("live: reported row change minus its first sample reaching the sink (positive: late)\n");
-    std::printf("  driver %s, server latency learned %.1f ms, rows reported %zu, clicks heard %zu\n",
-                std::getenv("SDL_AUDIODRIVER") ? std::getenv("SDL_AUDIODRIVER") : "(SDL's choice)",
-                serverFrames * 1000.0 / rate, changes.size(), heard.size());
-    printDistribution("  offset", offsets);
-    std::printf("  machine load (1, 5, 15 min): %s\n", loadAverage().c_str());
+    std::vector<double> sorted = offsets;
+    std::sort(sorted.begin(), sorted.end());
+    auto at = [&](double p) { return sorted.empty() ? 0.0 : sorted[static_cast<size_t>(p * (sorted.size() - 1) + 0.5)]; };
+    std::printf("live %s: n=%zu p1=%.1f p50=%.1f p99=%.1f min=%.1f max=%.1f ms", server, sorted.size(), at(0.01),
+                at(0.5), at(0.99), sorted.empty() ? 0.0 : sorted.front(), sorted.empty() ? 0.0 : sorted.back());
+    if (stream && latencyCount > 0)
+        std::printf(" (the stream's own clock; mean stream latency %.1f ms)", latencyTotal / latencyCount);
+    else
+        std::printf(" (%s)", stream ? "the stream's own clock" : "SDL's output, no server latency known");
+    std::printf("; rows reported %zu, clicks heard %zu; load %s\n", changes.size(), heard.size(),
+                loadAverage().c_str());
     return 0;
 }
 
@@ -334,9 +349,9 @@ int offline(const std::string& wavPath, const std::string& logPath)
 int main(int argc, char** argv)
 {
     if (argc >= 2 && std::strcmp(argv[1], "live") == 0)
-        return live(argc >= 3 ? std::max(5, std::atoi(argv[2])) : 30);
+        return live(argc >= 3 ? std::max(5, std::atoi(argv[2])) : 30, argc >= 4 ? argv[3] : "pulseaudio");
     if (argc == 4 && std::strcmp(argv[1], "offline") == 0)
         return offline(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: plomvardix-bench-sync live [SECONDS] | offline WAV LOG\n");
+    std::fprintf(stderr, "usage: plomvardix-bench-sync live [SECONDS [SERVER]] | offline WAV LOG\n");
     return 2;
 }

@@ -7,6 +7,7 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -106,6 +107,32 @@ TEST(LiveAudio, DummyDeviceOpensAndSeeksAtOnce)
     EXPECT_EQ(static_cast<uint32_t>(audio::channelGetPosition(handle)), (5u * 12) << 16 | 3u);
     EXPECT_FALSE(audio::channelSetPosition(handle, 4));
     EXPECT_TRUE(audio::free());
+}
+
+// A latency offset that is no number of milliseconds in range is said once, with what is used.
+TEST(LiveAudio, ABadLatencyOffsetIsSaidOnceWithWhatIsUsed)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    const struct {
+        const char* text;
+        const char* used;  // null: accepted silently
+    } cases[] = {{"abc", "; 0 is used"}, {"-5", "; 0 is used"}, {"99999", "; 2000 is used"},
+                 {"1e9", "; 2000 is used"}, {"250", nullptr}};
+    for (const auto& c : cases) {
+        setenv("PLOMVARDIX_AUDIO_LATENCY_MS", c.text, 1);
+        testing::internal::CaptureStderr();
+        EXPECT_TRUE(audio::init(44100));
+        audio::free();
+        std::string said = testing::internal::GetCapturedStderr();
+        if (c.used == nullptr) {
+            EXPECT_EQ(said, "") << c.text;
+            continue;
+        }
+        EXPECT_NE(said.find(std::string("PLOMVARDIX_AUDIO_LATENCY_MS=") + c.text), std::string::npos) << said;
+        EXPECT_NE(said.find(c.used), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    }
+    unsetenv("PLOMVARDIX_AUDIO_LATENCY_MS");
 }
 
 TEST(LiveAudio, NoDeviceMeansInitFails)

@@ -130,6 +130,36 @@ TEST(GLWindow, RefusedFullscreenModeOffersWindowedMode)
     offline::reset();
 }
 
+// A key pressed and released between two frames is seen by the next frame, once; a key held
+// across frames is released by its own key-up.
+TEST(GLWindow, AKeyTappedBetweenFramesCountsOnce)
+{
+    offline::reset();
+    GLWindow window(640, 480);
+    ASSERT_TRUE(window.create("test", 640, 480, 32, false));
+    auto drainEvents = [&] {
+        platform::Event event;
+        while (platform::pollEvent(event))
+            window.windowProc(event);
+    };
+    ASSERT_TRUE(offline::scheduleEvent(0, platform::EventType::KeyDown, platform::keyEscape));
+    ASSERT_TRUE(offline::scheduleEvent(0, platform::EventType::KeyUp, platform::keyEscape));
+    drainEvents();
+    EXPECT_TRUE(keys[platform::keyEscape]) << "the tap was lost before the frame read it";
+    window.keysRead();
+    EXPECT_FALSE(keys[platform::keyEscape]) << "the tap counted again in the next frame";
+
+    platform::Event down = {platform::EventType::KeyDown, platform::keySpace, 0, 0};
+    platform::Event up = {platform::EventType::KeyUp, platform::keySpace, 0, 0};
+    window.windowProc(down);
+    window.keysRead();
+    EXPECT_TRUE(keys[platform::keySpace]) << "a held key let go by a frame";
+    window.windowProc(up);
+    EXPECT_FALSE(keys[platform::keySpace]);
+    window.destroy();
+    offline::reset();
+}
+
 // A failed step tears down what was made before it, then shows its own box; the class
 // registration has nothing to tear down. Every release fails here, so each one tried shows, and
 // the next still runs: nothing is left held.

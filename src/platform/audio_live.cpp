@@ -1,28 +1,35 @@
-// Live audio output: an SDL audio device with small buffers, and the frame the listener hears now
-// (heard_clock.h): the frames handed to SDL, less what of the last buffer is still queued, less the
-// sound server's latency where it can be learned (pulse_latency.h), less the manual offset
-// PLOMVARDIX_AUDIO_LATENCY_MS.
+// Live audio output. Where the sound server is PulseAudio or PipeWire's PulseAudio service, a
+// stream of the demo's own on it (pulse_output.h), whose heard position is the server's clock for
+// that stream. Anywhere else an SDL audio device with small buffers, where the frame heard is
+// modelled (heard_clock.h): the frames handed to SDL, less what of the last buffer is still
+// queued; what the driver and the device add behind that is not known there. Both take off the
+// manual offset PLOMVARDIX_AUDIO_LATENCY_MS.
 #include "platform/audio_output.h"
 
 #include "platform/heard_clock.h"
-#include "platform/pulse_latency.h"
+#include "platform/pulse_output.h"
 
 #include <SDL.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
 constexpr uint16_t bufferFrames = 1024;
-constexpr long maxLatencyMs = 2000;  // the mixer's record of rows covers this much and more
+constexpr double maxLatencyMs = 2000;  // the mixer's record of rows covers this much and more
 
 struct LiveData {
     SDL_AudioDeviceID device = 0;
+    bool pulse = false;
     audio_output::MixFunction mix = nullptr;
     uint32_t rate = 44100;
-    uint64_t serverLatency = 0;
+    uint64_t offset = 0;
     uint64_t openedAt = 0;  // performance counter
     HeardClock clock;
+    bool exitHandler = false;
 };
 
 LiveData data;
@@ -43,18 +50,43 @@ void fill(void*, Uint8* stream, int bytes)
     data.clock.handOver(frames, nowInFrames());
 }
 
-uint64_t latencyFromEnvironment(uint32_t rate)
+// Milliseconds, 0 to 2000; anything else is said once and replaced by the nearest it can be.
+double latencyFromEnvironment()
 {
     const char* text = std::getenv("PLOMVARDIX_AUDIO_LATENCY_MS");
-    if (text == nullptr)
+    if (text == nullptr || *text == '\0')
         return 0;
     char* end = nullptr;
-    long ms = std::strtol(text, &end, 10);
-    if (end == text || ms <= 0)
-        return 0;
-    if (ms > maxLatencyMs)
-        ms = maxLatencyMs;
-    return static_cast<uint64_t>(ms) * rate / 1000;
+    double ms = std::strtod(text, &end);
+    double used = ms;
+    if (end == text || *end != '\0' || std::isnan(ms))
+        used = 0;
+    else if (ms < 0)
+        used = 0;
+    else if (ms > maxLatencyMs)
+        used = maxLatencyMs;
+    if (used != ms || end == text || *end != '\0')
+        std::fprintf(stderr, "plomvardix: PLOMVARDIX_AUDIO_LATENCY_MS=%s is not a number of milliseconds from 0 to "
+                             "%.0f; %.0f is used\n", text, maxLatencyMs, used);
+    return used;
+}
+
+// SDL_AUDIODRIVER unset, or naming PulseAudio or PipeWire first.
+bool pulseWanted()
+{
+    const char* list = std::getenv("SDL_AUDIODRIVER");
+    if (list == nullptr || *list == '\0')
+        return true;
+    size_t length = std::strcspn(list, ",");
+    return (length == 10 && SDL_strncasecmp(list, "pulseaudio", 10) == 0) ||
+           (length == 8 && SDL_strncasecmp(list, "pipewire", 8) == 0);
+}
+
+// An exit from anywhere (Xlib ends the process when its display goes) stops the output's thread
+// before the mixer it calls is torn down.
+void closeAtExit()
+{
+    audio_output::close();
 }
 
 }  // namespace
@@ -63,16 +95,24 @@ namespace audio_output {
 
 bool open(uint32_t rate, MixFunction mix)
 {
-    if (data.device != 0)
-        return false;
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+    if (data.device != 0 || data.pulse)
         return false;
     data.mix = mix;
     data.rate = rate;
-    data.serverLatency = 0;
+    data.offset = static_cast<uint64_t>(latencyFromEnvironment() * rate / 1000 + 0.5);
+    if (!data.exitHandler)
+        data.exitHandler = std::atexit(closeAtExit) == 0;
+
+    if (pulseWanted() && pulse_output::open(rate, mix)) {
+        data.pulse = true;
+        return true;
+    }
+
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return false;
     data.openedAt = SDL_GetPerformanceCounter();
     data.clock = HeardClock();
-    data.clock.setManualOffset(latencyFromEnvironment(rate));
+    data.clock.setManualOffset(data.offset);
 
     SDL_AudioSpec want;
     SDL_zero(want);
@@ -89,15 +129,18 @@ bool open(uint32_t rate, MixFunction mix)
         return false;
     }
     SDL_PauseAudioDevice(data.device, 0);
-    pulse_latency::start(rate);
     return true;
 }
 
 void close()
 {
+    if (data.pulse) {
+        pulse_output::close();
+        data.pulse = false;
+        return;
+    }
     if (data.device == 0)
         return;
-    pulse_latency::stop();
     SDL_CloseAudioDevice(data.device);
     data.device = 0;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -105,24 +148,27 @@ void close()
 
 void lock()
 {
-    SDL_LockAudioDevice(data.device);
+    if (data.pulse)
+        pulse_output::lock();
+    else
+        SDL_LockAudioDevice(data.device);
 }
 
 void unlock()
 {
-    SDL_UnlockAudioDevice(data.device);
+    if (data.pulse)
+        pulse_output::unlock();
+    else
+        SDL_UnlockAudioDevice(data.device);
 }
 
-// SDL writes a buffer to the server in the pieces the server asks for, as the server plays, and
-// calls for the next buffer once the last piece is written: the buffer handed over last leaves SDL
-// at the device's pace from its hand-over, and behind it is the server's own latency.
+// SDL writes a buffer to its driver in the pieces the driver asks for, as it plays, and calls for
+// the next buffer once the last piece is written: the buffer handed over last leaves SDL at the
+// device's pace from its hand-over.
 uint64_t framesHeard()
 {
-    uint64_t server = pulse_latency::meanFrames();
-    if (server != data.serverLatency) {
-        data.serverLatency = server;
-        data.clock.setServerLatency(server);
-    }
+    if (data.pulse)
+        return pulse_output::framesHeard(data.offset);
     return data.clock.heard(nowInFrames());
 }
 

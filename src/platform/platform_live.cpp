@@ -4,6 +4,7 @@
 // drawn off screen at that size and scaled into the window at each swap (picture_scaler.h).
 #include "platform/platform.h"
 
+#include "platform/frame_pacer.h"
 #include "platform/key_table.h"
 #include "platform/picture_scaler.h"
 #include "platform/sdl_window.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
 
 namespace {
 
@@ -88,6 +90,7 @@ bool offers(const platform::PixelFormat& format)
 
 void swapWindow()
 {
+    frame_pacer::waitForSlot();
     SDL_GL_SwapWindow(sdl_window::window());
 }
 
@@ -106,6 +109,31 @@ void followWindowSize(bool carryOver)
         std::fprintf(stderr, "plomvardix: no framebuffer objects: the picture is not scaled to the window\n");
         data.toldUnscaled = true;
     }
+}
+
+// Xlib ends the process when its display goes, with a report over two lines; SDL loads Xlib
+// itself, so the handler is set through the library already loaded. The exit still runs the exit
+// handlers, which stop the sound's thread before the mixer goes.
+[[noreturn]] int displayLost(void*)
+{
+    std::fprintf(stderr, "plomvardix: the connection to the display was lost\n");
+    std::fflush(stderr);
+    std::exit(1);
+}
+
+void sayOnceWhenTheDisplayGoes()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver == nullptr || SDL_strcasecmp(driver, "x11") != 0)
+        return;
+    void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+    if (xlib == nullptr)
+        return;
+    using Handler = int (*)(void*);
+    auto setHandler = reinterpret_cast<Handler (*)(Handler)>(dlsym(xlib, "XSetIOErrorHandler"));
+    if (setHandler != nullptr)
+        setHandler(displayLost);
+    dlclose(xlib);
 }
 
 }  // namespace
@@ -165,6 +193,7 @@ WindowStep openDisplay(bool fullscreen, int, int, int)
             sdl_window::close();
             return WindowStep::WindowSystem;
         }
+        sayOnceWhenTheDisplayGoes();
     }
     if (!fullscreen)
         return WindowStep::None;
@@ -199,8 +228,7 @@ WindowStep openWindow(const char* title, int width, int height, const PixelForma
     if (failed != WindowStep::None)
         return failed;
 
-    // No frame limiter: the loop renders as fast as it can.
-    SDL_GL_SetSwapInterval(0);
+    frame_pacer::chooseSwapInterval(sdl_window::window());
     followWindowSize(false);
     SDL_ShowWindow(sdl_window::window());
     SDL_RaiseWindow(sdl_window::window());
@@ -291,7 +319,7 @@ void swapBuffers()
         return;
     followWindowSize(true);
     if (!picture_scaler::active()) {
-        SDL_GL_SwapWindow(sdl_window::window());
+        swapWindow();
         return;
     }
     int width = 0;

@@ -82,13 +82,21 @@ static float secondsSinceStart()
     return static_cast<float>((static_cast<double>(platform::tickCount()) - startTicks) * 0.001);
 }
 
-int demoMain()
+int demoMain(FullscreenChoice choice)
 {
     platform::enterDataFolder();
 
     glWindow->setTitle("zub.plomvardix");
-    int answer = platform::messageBox("fullscreen?", glWindow->title(), platform::mbYesNo | platform::mbIconQuestion);
-    glWindow->setFullscreen(answer != platform::idNo);
+    if (choice == FullscreenChoice::Ask) {
+        int answer =
+            platform::messageBox("fullscreen?", glWindow->title(), platform::mbYesNo | platform::mbIconQuestion);
+        // Full screen is never taken unasked: with no box to ask in, the window it is.
+        if (answer == platform::idNone)
+            std::fprintf(stderr, "plomvardix: starting in a window; choose with --fullscreen or --windowed\n");
+        glWindow->setFullscreen(answer != platform::idNo && answer != platform::idNone);
+    } else {
+        glWindow->setFullscreen(choice == FullscreenChoice::Yes);
+    }
 
     if (!glWindow->create(glWindow->title(), glWindow->width(), glWindow->height(), 32, glWindow->isFullscreen())) {
         // Reported as a failure, not a normal end: the box has already said why.
@@ -116,6 +124,7 @@ int demoMain()
             music.setPosition(music.order() + 1, 0);
             keys[platform::keySpace] = 0;
         }
+        glWindow->keysRead();
         platform::swapBuffers();
     }
 

@@ -5,7 +5,9 @@
 
 class Scene;
 
-int demoMain();  // the entry; returns only when the window cannot be made
+// The answer to "fullscreen?": asked in a box, or given in advance on the command line.
+enum class FullscreenChoice { Ask, Yes, No };
+int demoMain(FullscreenChoice choice = FullscreenChoice::Ask);  // returns only when the window cannot be made
 int loadDemo();
 void drawLoadingBar(float progress);
 int renderFrame();

@@ -152,15 +152,32 @@ void GLWindow::windowProc(const platform::Event& event)
         quitPosted = true;  // taken by the main loop as its quit message
         break;
     case platform::EventType::KeyDown:
-        if (event.key >= 0 && event.key < 256)
+        if (event.key >= 0 && event.key < 256) {
             keys[event.key] = 1;
+            unread[event.key] = 1;
+            releaseLater[event.key] = 0;
+        }
         break;
     case platform::EventType::KeyUp:
-        if (event.key >= 0 && event.key < 256)
-            keys[event.key] = 0;
+        if (event.key >= 0 && event.key < 256) {
+            if (unread[event.key])
+                releaseLater[event.key] = 1;
+            else
+                keys[event.key] = 0;
+        }
         break;
     case platform::EventType::Resized:
         resize(event.width, event.height);
         break;
+    }
+}
+
+void GLWindow::keysRead()
+{
+    for (int key = 0; key < 256; ++key) {
+        if (releaseLater[key])
+            keys[key] = 0;
+        releaseLater[key] = 0;
+        unread[key] = 0;
     }
 }

@@ -24,14 +24,19 @@ public:
     void beginOrtho(float w, float h);
     void endOrtho();
 
-    // The window procedure: turns one window event into the driver's flags.
+    // The window procedure: turns one window event into the driver's flags. A key released before
+    // any frame read it stays down until keysRead, so a tap between two frames counts once.
     void windowProc(const platform::Event& event);
+    // Called once a frame has read the keys.
+    void keysRead();
 
 private:
     int heightPixels;
     int widthPixels;
     bool fullscreen = false;
     char titleBuffer[255] = {};
+    unsigned char unread[256] = {};       // down since the last frame read the keys
+    unsigned char releaseLater[256] = {};  // released before any frame read it
 };
 
 extern GLWindow* glWindow;

@@ -142,13 +142,12 @@ endDemo() {
     pid=""
 }
 
-# The demo reads Escape as held during a frame: a press and release taken in one batch of events
-# (a slow frame, as under sanitizers) is missed, so the key is held for a while.
+# A tap: pressed and released between two frames (or in one batch of events after a slow frame,
+# as under sanitizers), it is kept down until a frame reads it.
 escapeEnds() {
     running || return 0
-    timeout 10 xdotool keydown --window "$1" Escape 2>/dev/null
+    timeout 10 xdotool key --window "$1" Escape 2>/dev/null
     sleep 0.5
-    timeout 10 xdotool keyup --window "$1" Escape 2>/dev/null
     return 1
 }
 
