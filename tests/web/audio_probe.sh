@@ -38,4 +38,4 @@ done
 kill -- "-$browser" 2>/dev/null || true
 wait "$browser" 2>/dev/null || true
 sed -n 's/.*"\(audio probe: [^"]*\)".*/\1/p' "$log"
-grep -q 'audio probe: pass' "$log" || { echo "audio probe: no pass within $limit s (log: $log)"; exit 1; }
+grep -q 'audio probe: pass' "$log" || { echo "audio probe: no pass (log: $log)"; exit 1; }
