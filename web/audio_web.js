@@ -73,6 +73,11 @@ mergeInto(LibraryManager.library, {
     audioWeb.node = null;
   },
 
+  // The same test as the web back end's: ?fps=N in the page's address.
+  audio_web_virtual_clock: function() {
+    return typeof location !== 'undefined' && new URLSearchParams(location.search).get('fps') !== null ? 1 : 0;
+  },
+
   // The context time of the frame leaving the speakers now: the output timestamp carried forward to
   // this moment, or, where the browser gives none, the context's time less its stated latencies.
   audio_web_heard_time__deps: ['$audioWeb'],

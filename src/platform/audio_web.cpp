@@ -7,6 +7,10 @@
 //
 // The mixer runs on the page's main thread, between turns of the demo's loop (the browser runs no
 // event while the demo's code runs), so lock and unlock have nothing to keep apart.
+//
+// Built with PLOMVARDIX_WEB_OFFLINE_AUDIO, a page run on a virtual clock (?fps=N) renders the music
+// in lockstep with it through the offline output instead, compiled into this executable with
+// -Daudio_output=audio_output_offline.
 #include "platform/audio_output.h"
 
 #include <emscripten.h>
@@ -16,7 +20,18 @@ extern "C" {
 int audio_web_open(uint32_t rate, uint32_t bufferFrames);  // 0 when the browser has no Web Audio
 void audio_web_close();
 double audio_web_heard_time();  // the context time being heard now; negative while nothing plays
+int audio_web_virtual_clock();  // 1 when the page runs on a virtual clock
 }
+
+#ifdef PLOMVARDIX_WEB_OFFLINE_AUDIO
+namespace audio_output_offline {
+bool open(uint32_t rate, audio_output::MixFunction mix);
+void close();
+void lock();
+void unlock();
+uint64_t framesHeard();
+}  // namespace audio_output_offline
+#endif
 
 namespace {
 
@@ -33,6 +48,7 @@ struct Anchor {
 
 struct WebData {
     bool open = false;
+    bool offline = false;  // the offline output has the music
     audio_output::MixFunction mix = nullptr;
     uint32_t rate = 44100;
     uint64_t delivered = 0;
@@ -87,8 +103,14 @@ namespace audio_output {
 
 bool open(uint32_t rate, MixFunction mix)
 {
-    if (data.open)
+    if (data.open || data.offline)
         return false;
+#ifdef PLOMVARDIX_WEB_OFFLINE_AUDIO
+    if (audio_web_virtual_clock() != 0) {
+        data.offline = audio_output_offline::open(rate, mix);
+        return data.offline;
+    }
+#endif
     data.mix = mix;
     data.rate = rate;
     data.delivered = 0;
@@ -105,17 +127,41 @@ bool open(uint32_t rate, MixFunction mix)
 
 void close()
 {
+#ifdef PLOMVARDIX_WEB_OFFLINE_AUDIO
+    if (data.offline) {
+        audio_output_offline::close();
+        data.offline = false;
+        return;
+    }
+#endif
     if (!data.open)
         return;
     audio_web_close();
     data.open = false;
 }
 
-void lock() {}
-void unlock() {}
+void lock()
+{
+#ifdef PLOMVARDIX_WEB_OFFLINE_AUDIO
+    if (data.offline)
+        audio_output_offline::lock();
+#endif
+}
+
+void unlock()
+{
+#ifdef PLOMVARDIX_WEB_OFFLINE_AUDIO
+    if (data.offline)
+        audio_output_offline::unlock();
+#endif
+}
 
 uint64_t framesHeard()
 {
+#ifdef PLOMVARDIX_WEB_OFFLINE_AUDIO
+    if (data.offline)
+        return audio_output_offline::framesHeard();
+#endif
     double time = audio_web_heard_time();
     if (time < 0 || data.count == 0)
         return data.lastHeard;
