@@ -6,9 +6,10 @@
 //
 // Browsers start a context suspended until the page gets a click or a key; the first one resumes it.
 mergeInto(LibraryManager.library, {
-  // Module.audioWeb: the context, for a page that resumes it itself, and the context time the first
-  // buffer plays from, for measuring the sync.
-  $audioWeb: {context: null, node: null, firstPlaybackTime: -1,
+  // Module.audioWeb: the context, for a page that resumes it itself, and, for measuring the sync,
+  // the stream's start time in the context's clock as the earliest of all buffers gives it (right
+  // while no buffer came too late).
+  $audioWeb: {context: null, node: null, earliestStart: Infinity, framesHandedOver: 0,
               gestures: ['pointerdown', 'mousedown', 'keydown', 'touchend', 'click']},
   $audioWeb__postset: 'Module["audioWeb"] = audioWeb;',
 
@@ -34,8 +35,10 @@ mergeInto(LibraryManager.library, {
       // playbackTime is when this buffer starts to sound in the context's time.
       var time = event.playbackTime > 0 ? event.playbackTime : context.currentTime;
       var planes = _audio_web_mix(frames, time);
-      if (planes && audioWeb.firstPlaybackTime < 0)
-        audioWeb.firstPlaybackTime = time;
+      if (planes) {
+        audioWeb.earliestStart = Math.min(audioWeb.earliestStart, time - audioWeb.framesHandedOver / rate);
+        audioWeb.framesHandedOver += frames;
+      }
       if (!planes) {
         output.getChannelData(0).fill(0);
         output.getChannelData(1).fill(0);
@@ -48,7 +51,8 @@ mergeInto(LibraryManager.library, {
     node.connect(context.destination);
     audioWeb.context = context;
     audioWeb.node = node;
-    audioWeb.firstPlaybackTime = -1;
+    audioWeb.earliestStart = Infinity;
+    audioWeb.framesHandedOver = 0;
     audioWeb.resume = function() {
       if (audioWeb.context !== context)
         return;

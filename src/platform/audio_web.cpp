@@ -1,9 +1,13 @@
 // Web audio output: the page's AudioContext pulls buffers from the mixer (web/audio_web.js), and
 // the frame the listener hears now is the one the context plays at its output timestamp.
 //
-// Each buffer handed over is tied to the context time it starts playing at, so what the browser
-// still holds and its output latency both fall out of one comparison: the context time heard now
-// against the times the buffers play from.
+// The buffers play back to back, so the stream has one start time in the context's clock, and the
+// frame heard at context time t is (t - start) x rate: what was handed over, less what the browser
+// still holds, less its output latency, all in one. Each buffer's playbackTime gives the start
+// (playbackTime less the frames before it), but browsers take it from the context's time when the
+// event is dispatched, which is late by up to a few render quanta and never early. So the start is
+// the earliest of the last few buffers' estimates, which also follows the stream when a buffer the
+// page was too busy to fill in time pushes the rest later.
 //
 // The mixer runs on the page's main thread, between turns of the demo's loop (the browser runs no
 // event while the demo's code runs), so lock and unlock have nothing to keep apart.
@@ -37,14 +41,8 @@ namespace {
 
 // 93 ms at 44100 Hz: long enough to ride out a slow frame on the main thread, which mixes.
 constexpr uint32_t bufferFrames = 4096;
-// Buffers remembered with the time they play from: over a second and a half, far beyond any
-// output latency.
-constexpr int anchorCapacity = 16;
-
-struct Anchor {
-    double time;     // context time at which the buffer's first frame plays
-    uint64_t first;  // that frame's index in the mixed stream
-};
+// Buffers whose start estimates are kept: 0.7 s of them.
+constexpr int estimateCapacity = 8;
 
 struct WebData {
     bool open = false;
@@ -53,9 +51,10 @@ struct WebData {
     uint32_t rate = 44100;
     uint64_t delivered = 0;
     uint64_t lastHeard = 0;
-    Anchor anchors[anchorCapacity] = {};
+    double starts[estimateCapacity] = {};  // the stream's start time, as each buffer gives it
     int newest = -1;
     int count = 0;
+    double start = 0;  // the earliest of them
     int16_t stereo[2 * bufferFrames] = {};
     float planar[2 * bufferFrames] = {};  // left channel, then right
 };
@@ -64,18 +63,11 @@ WebData data;
 
 uint64_t frameAt(double time)
 {
-    // Newest first: the buffer playing at `time` is the newest one that started by then.
-    for (int i = 0; i < data.count; ++i) {
-        const Anchor& anchor = data.anchors[(data.newest - i + anchorCapacity) % anchorCapacity];
-        if (anchor.time <= time || i == data.count - 1) {
-            double offset = (time - anchor.time) * data.rate;
-            if (offset <= 0)
-                return anchor.first;
-            uint64_t frame = anchor.first + static_cast<uint64_t>(offset);
-            return frame < data.delivered ? frame : data.delivered;
-        }
-    }
-    return 0;
+    double offset = (time - data.start) * data.rate;
+    if (offset <= 0)
+        return 0;
+    uint64_t frame = static_cast<uint64_t>(offset);
+    return frame < data.delivered ? frame : data.delivered;
 }
 
 }  // namespace
@@ -91,10 +83,16 @@ extern "C" EMSCRIPTEN_KEEPALIVE float* audio_web_mix(uint32_t frames, double pla
         data.planar[i] = static_cast<float>(data.stereo[2 * i]) / 32768.0f;
         data.planar[bufferFrames + i] = static_cast<float>(data.stereo[2 * i + 1]) / 32768.0f;
     }
-    data.newest = (data.newest + 1) % anchorCapacity;
-    data.anchors[data.newest] = Anchor{playbackTime, data.delivered};
-    if (data.count < anchorCapacity)
+    data.newest = (data.newest + 1) % estimateCapacity;
+    data.starts[data.newest] = playbackTime - static_cast<double>(data.delivered) / data.rate;
+    if (data.count < estimateCapacity)
         ++data.count;
+    data.start = data.starts[data.newest];
+    for (int i = 1; i < data.count; ++i) {
+        double start = data.starts[(data.newest - i + estimateCapacity) % estimateCapacity];
+        if (start < data.start)
+            data.start = start;
+    }
     data.delivered += frames;
     return data.planar;
 }
