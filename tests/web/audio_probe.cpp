@@ -52,6 +52,11 @@ EMSCRIPTEN_KEEPALIVE double probe_frames_heard()
     return frames;
 }
 
+EMSCRIPTEN_KEEPALIVE int probe_volume(uint32_t volume)
+{
+    return audio::setVolume(volume) ? 1 : 0;
+}
+
 EMSCRIPTEN_KEEPALIVE int probe_seek(uint32_t order)
 {
     return audio::channelSetPosition(handle, order) ? 1 : 0;
