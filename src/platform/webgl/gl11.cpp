@@ -1,0 +1,624 @@
+// GL 1.1 over WebGL. The vertices of a glBegin/glEnd pair are gathered on the CPU and drawn at
+// glEnd with the matrices of that moment, as fixed-function GL would transform them. Texturing is
+// GL_MODULATE, the only environment the demo uses; lighting and fog are never enabled.
+#include "platform/webgl/gl11.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+#include <webgl/webgl1.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+constexpr int stackDepth = 32;
+constexpr int vertexCapacity = 65536;  // the largest glBegin/glEnd pair of any scene is far below
+constexpr int floatsPerVertex = 9;     // x y z, r g b a, s t
+constexpr int textureCapacity = 1024;
+constexpr int quadIndexCount = vertexCapacity / 4 * 6;
+
+struct Matrix {
+    float m[16];
+};
+
+struct LayerData {
+    bool open = false;
+    GLuint program = 0;
+    GLuint vertexBuffer = 0;
+    GLuint quadIndices = 0;
+    GLint mvpUniform = -1;
+    GLint texturedUniform = -1;
+    GLint pointSizeUniform = -1;
+
+    Matrix stacks[2][stackDepth];
+    int depth[2] = {0, 0};
+    int mode = 0;  // 0 modelview, 1 projection
+
+    float color[4] = {1, 1, 1, 1};
+    float texCoord[2] = {0, 0};
+    float pointSize = 1;
+    bool texture2D = false;
+    GLuint boundTexture = 0;
+    // A texture samples only once it has an image and a filter that needs no mipmaps; until then
+    // GL 1.1 draws as if texturing were off.
+    bool hasImage[textureCapacity] = {};
+    bool mipmapFilter[textureCapacity] = {};
+
+    GLenum primitive = 0;
+    bool inside = false;
+    int count = 0;
+    float vertices[vertexCapacity * floatsPerVertex];
+    unsigned short indices[quadIndexCount];
+};
+
+LayerData data;
+
+Matrix& top()
+{
+    return data.stacks[data.mode][data.depth[data.mode]];
+}
+
+void identity(Matrix& matrix)
+{
+    std::memset(matrix.m, 0, sizeof matrix.m);
+    matrix.m[0] = matrix.m[5] = matrix.m[10] = matrix.m[15] = 1;
+}
+
+// top = top x right, column-major like GL.
+void multiply(const float* right)
+{
+    const float* left = top().m;
+    Matrix result;
+    for (int column = 0; column < 4; ++column)
+        for (int row = 0; row < 4; ++row) {
+            float sum = 0;
+            for (int k = 0; k < 4; ++k)
+                sum += left[k * 4 + row] * right[column * 4 + k];
+            result.m[column * 4 + row] = sum;
+        }
+    top() = result;
+}
+
+float clamp01(float value)
+{
+    return value < 0 ? 0 : value > 1 ? 1 : value;
+}
+
+GLuint compile(GLenum type, const char* source)
+{
+    GLuint shader = emscripten_glCreateShader(type);
+    emscripten_glShaderSource(shader, 1, &source, nullptr);
+    emscripten_glCompileShader(shader);
+    GLint ok = 0;
+    emscripten_glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    return ok ? shader : 0;
+}
+
+const char* const vertexSource =
+    "attribute vec3 position;\n"
+    "attribute vec4 color;\n"
+    "attribute vec2 texCoord;\n"
+    "uniform mat4 mvp;\n"
+    "uniform float pointSize;\n"
+    "varying vec4 fragmentColor;\n"
+    "varying vec2 fragmentTexCoord;\n"
+    "void main() {\n"
+    "  gl_Position = mvp * vec4(position, 1.0);\n"
+    "  gl_PointSize = pointSize;\n"
+    "  fragmentColor = color;\n"
+    "  fragmentTexCoord = texCoord;\n"
+    "}\n";
+
+const char* const fragmentSource =
+    "precision highp float;\n"
+    "uniform sampler2D image;\n"
+    "uniform bool textured;\n"
+    "varying vec4 fragmentColor;\n"
+    "varying vec2 fragmentTexCoord;\n"
+    "void main() {\n"
+    "  vec4 c = fragmentColor;\n"
+    "  if (textured) c *= texture2D(image, fragmentTexCoord);\n"
+    "  gl_FragColor = c;\n"
+    "}\n";
+
+bool textureSamples()
+{
+    if (!data.texture2D || data.boundTexture == 0)
+        return false;
+    if (data.boundTexture >= static_cast<GLuint>(textureCapacity))
+        return true;
+    return data.hasImage[data.boundTexture] && !data.mipmapFilter[data.boundTexture];
+}
+
+void draw()
+{
+    if (data.count == 0)
+        return;
+    Matrix mvp;  // projection x modelview
+    {
+        const Matrix& projection = data.stacks[1][data.depth[1]];
+        const Matrix& modelview = data.stacks[0][data.depth[0]];
+        for (int column = 0; column < 4; ++column)
+            for (int row = 0; row < 4; ++row) {
+                float sum = 0;
+                for (int k = 0; k < 4; ++k)
+                    sum += projection.m[k * 4 + row] * modelview.m[column * 4 + k];
+                mvp.m[column * 4 + row] = sum;
+            }
+    }
+    emscripten_glUniformMatrix4fv(data.mvpUniform, 1, GL_FALSE, mvp.m);
+    emscripten_glUniform1i(data.texturedUniform, textureSamples() ? 1 : 0);
+    emscripten_glUniform1f(data.pointSizeUniform, data.pointSize);
+    emscripten_glBufferSubData(GL_ARRAY_BUFFER, 0, data.count * floatsPerVertex * sizeof(float), data.vertices);
+
+    int count = data.count;
+    switch (data.primitive) {
+    case GL_QUADS:
+        count -= count % 4;
+        if (count > 0)
+            emscripten_glDrawElements(GL_TRIANGLES, count / 4 * 6, GL_UNSIGNED_SHORT, nullptr);
+        return;
+    case GL_QUAD_STRIP:  // the same vertex order makes the same quads as a triangle strip
+        count -= count % 2;
+        emscripten_glDrawArrays(GL_TRIANGLE_STRIP, 0, count);
+        return;
+    case GL_POLYGON:
+        emscripten_glDrawArrays(GL_TRIANGLE_FAN, 0, count);
+        return;
+    default:
+        emscripten_glDrawArrays(data.primitive, 0, count);
+        return;
+    }
+}
+
+}  // namespace
+
+namespace gl11 {
+
+bool open()
+{
+    GLuint vertexShader = compile(GL_VERTEX_SHADER, vertexSource);
+    GLuint fragmentShader = compile(GL_FRAGMENT_SHADER, fragmentSource);
+    if (!vertexShader || !fragmentShader)
+        return false;
+    data.program = emscripten_glCreateProgram();
+    emscripten_glAttachShader(data.program, vertexShader);
+    emscripten_glAttachShader(data.program, fragmentShader);
+    emscripten_glBindAttribLocation(data.program, 0, "position");
+    emscripten_glBindAttribLocation(data.program, 1, "color");
+    emscripten_glBindAttribLocation(data.program, 2, "texCoord");
+    emscripten_glLinkProgram(data.program);
+    GLint linked = 0;
+    emscripten_glGetProgramiv(data.program, GL_LINK_STATUS, &linked);
+    if (!linked)
+        return false;
+    emscripten_glUseProgram(data.program);
+    data.mvpUniform = emscripten_glGetUniformLocation(data.program, "mvp");
+    data.texturedUniform = emscripten_glGetUniformLocation(data.program, "textured");
+    data.pointSizeUniform = emscripten_glGetUniformLocation(data.program, "pointSize");
+    emscripten_glUniform1i(emscripten_glGetUniformLocation(data.program, "image"), 0);
+
+    emscripten_glGenBuffers(1, &data.vertexBuffer);
+    emscripten_glBindBuffer(GL_ARRAY_BUFFER, data.vertexBuffer);
+    emscripten_glBufferData(GL_ARRAY_BUFFER, sizeof data.vertices, nullptr, GL_STREAM_DRAW);
+    const GLsizei stride = floatsPerVertex * sizeof(float);
+    emscripten_glEnableVertexAttribArray(0);
+    emscripten_glEnableVertexAttribArray(1);
+    emscripten_glEnableVertexAttribArray(2);
+    emscripten_glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
+    emscripten_glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(3 * sizeof(float)));
+    emscripten_glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(7 * sizeof(float)));
+
+    for (int quad = 0; quad < vertexCapacity / 4; ++quad) {
+        static constexpr unsigned short corners[6] = {0, 1, 2, 0, 2, 3};
+        for (int k = 0; k < 6; ++k)
+            data.indices[quad * 6 + k] = static_cast<unsigned short>(quad * 4 + corners[k]);
+    }
+    emscripten_glGenBuffers(1, &data.quadIndices);
+    emscripten_glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, data.quadIndices);
+    emscripten_glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof data.indices, data.indices, GL_STATIC_DRAW);
+
+    for (int mode = 0; mode < 2; ++mode) {
+        data.depth[mode] = 0;
+        identity(data.stacks[mode][0]);
+    }
+    data.mode = 0;
+    emscripten_glActiveTexture(GL_TEXTURE0);
+    data.open = true;
+    return true;
+}
+
+void close()
+{
+    data.open = false;
+    std::memset(data.hasImage, 0, sizeof data.hasImage);
+    std::memset(data.mipmapFilter, 0, sizeof data.mipmapFilter);
+}
+
+}  // namespace gl11
+
+extern "C" {
+
+// --- immediate mode -------------------------------------------------------------------------
+
+void glBegin(GLenum mode)
+{
+    data.primitive = mode;
+    data.inside = true;
+    data.count = 0;
+}
+
+void glEnd()
+{
+    data.inside = false;
+    if (data.open)
+        draw();
+    data.count = 0;
+}
+
+void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
+{
+    if (!data.inside || data.count >= vertexCapacity)
+        return;
+    float* v = data.vertices + data.count * floatsPerVertex;
+    v[0] = x;
+    v[1] = y;
+    v[2] = z;
+    std::memcpy(v + 3, data.color, sizeof data.color);
+    v[7] = data.texCoord[0];
+    v[8] = data.texCoord[1];
+    ++data.count;
+}
+
+void glVertex2f(GLfloat x, GLfloat y)
+{
+    glVertex3f(x, y, 0);
+}
+
+void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a)
+{
+    data.color[0] = clamp01(r);
+    data.color[1] = clamp01(g);
+    data.color[2] = clamp01(b);
+    data.color[3] = clamp01(a);
+}
+
+void glColor3f(GLfloat r, GLfloat g, GLfloat b)
+{
+    glColor4f(r, g, b, 1);
+}
+
+void glTexCoord2f(GLfloat s, GLfloat t)
+{
+    data.texCoord[0] = s;
+    data.texCoord[1] = t;
+}
+
+void glNormal3f(GLfloat, GLfloat, GLfloat)
+{
+    // Lighting is never on: normals change no pixel.
+}
+
+// --- matrices -------------------------------------------------------------------------------
+
+void glMatrixMode(GLenum mode)
+{
+    if (mode == GL_MODELVIEW)
+        data.mode = 0;
+    else if (mode == GL_PROJECTION)
+        data.mode = 1;
+}
+
+void glLoadIdentity()
+{
+    identity(top());
+}
+
+void glPushMatrix()
+{
+    int& depth = data.depth[data.mode];
+    if (depth + 1 >= stackDepth)
+        return;  // GL's stack overflow: the call is ignored
+    data.stacks[data.mode][depth + 1] = data.stacks[data.mode][depth];
+    ++depth;
+}
+
+void glPopMatrix()
+{
+    int& depth = data.depth[data.mode];
+    if (depth > 0)
+        --depth;
+}
+
+void glLoadMatrixf(const GLfloat* m)
+{
+    std::memcpy(top().m, m, sizeof top().m);
+}
+
+void glMultMatrixf(const GLfloat* m)
+{
+    multiply(m);
+}
+
+void glTranslatef(GLfloat x, GLfloat y, GLfloat z)
+{
+    const float m[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, x, y, z, 1};
+    multiply(m);
+}
+
+void glScalef(GLfloat x, GLfloat y, GLfloat z)
+{
+    const float m[16] = {x, 0, 0, 0, 0, y, 0, 0, 0, 0, z, 0, 0, 0, 0, 1};
+    multiply(m);
+}
+
+void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z)
+{
+    float length = std::sqrt(x * x + y * y + z * z);
+    if (length == 0)
+        return;
+    x /= length;
+    y /= length;
+    z /= length;
+    float radians = angle * 3.14159265358979f / 180;
+    float c = std::cos(radians);
+    float s = std::sin(radians);
+    float d = 1 - c;
+    const float m[16] = {
+        x * x * d + c,     y * x * d + z * s, x * z * d - y * s, 0,
+        x * y * d - z * s, y * y * d + c,     y * z * d + x * s, 0,
+        x * z * d + y * s, y * z * d - x * s, z * z * d + c,     0,
+        0,                 0,                 0,                 1,
+    };
+    multiply(m);
+}
+
+void glOrtho(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear, GLdouble zFar)
+{
+    const float m[16] = {
+        static_cast<float>(2 / (right - left)), 0, 0, 0,
+        0, static_cast<float>(2 / (top - bottom)), 0, 0,
+        0, 0, static_cast<float>(-2 / (zFar - zNear)), 0,
+        static_cast<float>(-(right + left) / (right - left)),
+        static_cast<float>(-(top + bottom) / (top - bottom)),
+        static_cast<float>(-(zFar + zNear) / (zFar - zNear)), 1,
+    };
+    multiply(m);
+}
+
+void glFrustum(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top, GLdouble zNear, GLdouble zFar)
+{
+    const float m[16] = {
+        static_cast<float>(2 * zNear / (right - left)), 0, 0, 0,
+        0, static_cast<float>(2 * zNear / (top - bottom)), 0, 0,
+        static_cast<float>((right + left) / (right - left)),
+        static_cast<float>((top + bottom) / (top - bottom)),
+        static_cast<float>(-(zFar + zNear) / (zFar - zNear)), -1,
+        0, 0, static_cast<float>(-2 * zFar * zNear / (zFar - zNear)), 0,
+    };
+    multiply(m);
+}
+
+// --- state ----------------------------------------------------------------------------------
+
+void glEnable(GLenum cap)
+{
+    if (cap == GL_TEXTURE_2D)
+        data.texture2D = true;
+    else if (cap == GL_BLEND || cap == GL_DEPTH_TEST || cap == GL_SCISSOR_TEST || cap == GL_CULL_FACE)
+        emscripten_glEnable(cap);
+    // GL_LINE_SMOOTH and the rest have no WebGL switch: lines stay aliased.
+}
+
+void glDisable(GLenum cap)
+{
+    if (cap == GL_TEXTURE_2D)
+        data.texture2D = false;
+    else if (cap == GL_BLEND || cap == GL_DEPTH_TEST || cap == GL_SCISSOR_TEST || cap == GL_CULL_FACE)
+        emscripten_glDisable(cap);
+}
+
+void glHint(GLenum, GLenum) {}
+
+void glLineWidth(GLfloat width)
+{
+    // WebGL's lines are one pixel wide on most implementations; a wider one is asked for anyway.
+    emscripten_glLineWidth(width);
+}
+
+void glPointSize(GLfloat size)
+{
+    data.pointSize = size > 0 ? size : 1;
+}
+
+void glBlendFunc(GLenum source, GLenum destination)
+{
+    emscripten_glBlendFunc(source, destination);
+}
+
+void glClear(GLbitfield mask)
+{
+    emscripten_glClear(mask);
+}
+
+void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a)
+{
+    emscripten_glClearColor(r, g, b, a);
+}
+
+void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
+{
+    emscripten_glViewport(x, y, width, height);
+}
+
+void glScissor(GLint x, GLint y, GLsizei width, GLsizei height)
+{
+    emscripten_glScissor(x, y, width, height);
+}
+
+void glDepthFunc(GLenum func)
+{
+    emscripten_glDepthFunc(func);
+}
+
+void glDepthMask(GLboolean flag)
+{
+    emscripten_glDepthMask(flag);
+}
+
+void glFlush()
+{
+    emscripten_glFlush();
+}
+
+void glFinish()
+{
+    emscripten_glFinish();
+}
+
+GLenum glGetError()
+{
+    return emscripten_glGetError();
+}
+
+void glGetIntegerv(GLenum name, GLint* values)
+{
+    emscripten_glGetIntegerv(name, values);
+}
+
+void glPixelStorei(GLenum name, GLint value)
+{
+    if (name == GL_UNPACK_ALIGNMENT || name == GL_PACK_ALIGNMENT)
+        emscripten_glPixelStorei(name, value);
+}
+
+// --- textures -------------------------------------------------------------------------------
+
+void glGenTextures(GLsizei n, GLuint* textures)
+{
+    emscripten_glGenTextures(n, textures);
+    for (GLsizei k = 0; k < n; ++k) {
+        if (textures[k] < static_cast<GLuint>(textureCapacity)) {
+            data.hasImage[textures[k]] = false;
+            data.mipmapFilter[textures[k]] = true;  // GL's default minifying filter uses mipmaps
+        }
+    }
+}
+
+void glDeleteTextures(GLsizei n, const GLuint* textures)
+{
+    for (GLsizei k = 0; k < n; ++k)
+        if (textures[k] == data.boundTexture)
+            data.boundTexture = 0;
+    emscripten_glDeleteTextures(n, textures);
+}
+
+void glBindTexture(GLenum target, GLuint texture)
+{
+    data.boundTexture = texture;
+    emscripten_glBindTexture(target, texture);
+}
+
+void glTexParameteri(GLenum target, GLenum name, GLint value)
+{
+    if ((name == GL_TEXTURE_WRAP_S || name == GL_TEXTURE_WRAP_T) && value == GL_CLAMP)
+        value = GL_CLAMP_TO_EDGE;  // WebGL has no border colour to clamp towards
+    if (name == GL_TEXTURE_MIN_FILTER && data.boundTexture < static_cast<GLuint>(textureCapacity))
+        data.mipmapFilter[data.boundTexture] = value != GL_NEAREST && value != GL_LINEAR;
+    emscripten_glTexParameteri(target, name, value);
+}
+
+void glTexParameterf(GLenum target, GLenum name, GLfloat value)
+{
+    glTexParameteri(target, name, static_cast<GLint>(value));
+}
+
+// GL 1.1 takes 1 to 4 for the internal format; WebGL only the format's own name.
+static GLenum formatName(GLint internalFormat)
+{
+    switch (internalFormat) {
+    case 1: return GL_LUMINANCE;
+    case 2: return GL_LUMINANCE_ALPHA;
+    case 3: return GL_RGB;
+    case 4: return GL_RGBA;
+    default: return static_cast<GLenum>(internalFormat);
+    }
+}
+
+static void imageGiven(GLsizei width, GLsizei height)
+{
+    if (data.boundTexture < static_cast<GLuint>(textureCapacity))
+        data.hasImage[data.boundTexture] = width > 0 && height > 0;
+}
+
+void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
+                  GLenum format, GLenum type, const void* pixels)
+{
+    (void)internalFormat;  // WebGL keeps the pixels in the format they come in
+    emscripten_glTexImage2D(target, level, static_cast<GLint>(format), width, height, border, format, type, pixels);
+    if (level == 0)
+        imageGiven(width, height);
+}
+
+void glCopyTexImage2D(GLenum target, GLint level, GLenum internalFormat, GLint x, GLint y, GLsizei width,
+                      GLsizei height, GLint border)
+{
+    emscripten_glCopyTexImage2D(target, level, formatName(static_cast<GLint>(internalFormat)), x, y, width, height,
+                                border);
+    if (level == 0)
+        imageGiven(width, height);
+}
+
+void glCopyTexSubImage2D(GLenum target, GLint level, GLint xOffset, GLint yOffset, GLint x, GLint y, GLsizei width,
+                         GLsizei height)
+{
+    emscripten_glCopyTexSubImage2D(target, level, xOffset, yOffset, x, y, width, height);
+}
+
+void glReadPixels(GLint x, GLint y, GLsizei width, GLsizei height, GLenum format, GLenum type, void* pixels)
+{
+    emscripten_glReadPixels(x, y, width, height, format, type, pixels);
+}
+
+// --- GLU: the camera ------------------------------------------------------------------------
+
+void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar)
+{
+    double top = zNear * std::tan(fovy * 3.14159265358979 / 360);
+    glFrustum(-top * aspect, top * aspect, -top, top, zNear, zFar);
+}
+
+void gluLookAt(GLdouble eyeX, GLdouble eyeY, GLdouble eyeZ, GLdouble centerX, GLdouble centerY, GLdouble centerZ,
+               GLdouble upX, GLdouble upY, GLdouble upZ)
+{
+    float f[3] = {static_cast<float>(centerX - eyeX), static_cast<float>(centerY - eyeY),
+                  static_cast<float>(centerZ - eyeZ)};
+    float up[3] = {static_cast<float>(upX), static_cast<float>(upY), static_cast<float>(upZ)};
+    auto normalize = [](float* v) {
+        float length = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+        if (length != 0)
+            for (int k = 0; k < 3; ++k)
+                v[k] /= length;
+    };
+    auto cross = [](const float* a, const float* b, float* out) {
+        out[0] = a[1] * b[2] - a[2] * b[1];
+        out[1] = a[2] * b[0] - a[0] * b[2];
+        out[2] = a[0] * b[1] - a[1] * b[0];
+    };
+    normalize(f);
+    float side[3], u[3];
+    cross(f, up, side);
+    normalize(side);
+    cross(side, f, u);
+    const float m[16] = {
+        side[0], u[0], -f[0], 0,
+        side[1], u[1], -f[1], 0,
+        side[2], u[2], -f[2], 0,
+        0,       0,    0,     1,
+    };
+    multiply(m);
+    glTranslatef(static_cast<float>(-eyeX), static_cast<float>(-eyeY), static_cast<float>(-eyeZ));
+}
+
+}  // extern "C"
