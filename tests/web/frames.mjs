@@ -10,7 +10,8 @@ import path from 'node:path';
 import zlib from 'node:zlib';
 import puppeteer from 'puppeteer-core';
 
-const [siteArg, capture] = process.argv.slice(2);
+const [siteArg, captureArg] = process.argv.slice(2);
+const capture = captureArg && path.resolve(captureArg);
 const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 const fps = 30;
 const minimumPsnr = 20;
@@ -28,8 +29,9 @@ const scenes = [
 ];
 
 let failures = 0;
+const started = Date.now();
 function check(ok, what) {
-  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what} (${((Date.now() - started) / 1000).toFixed(1)} s)`);
   if (!ok)
     failures += 1;
 }
@@ -42,7 +44,7 @@ function fatal(what) {
 // The whole test is bounded, whatever hangs.
 setTimeout(() => fatal('the test took longer than 240 s'), 240000).unref();
 
-if (!siteArg || !capture)
+if (!siteArg || !captureArg)
   fatal('usage: node frames.mjs SITE_DIR CAPTURE_EXE');
 const site = path.resolve(siteArg);
 if (!fs.existsSync(path.join(site, 'index.html')) || !fs.existsSync(path.join(site, 'plomvardix.wasm')))
@@ -68,6 +70,8 @@ for (const scene of scenes) {
     fatal(`native capture of ${scene.name}: status ${run.status} ${run.error || ''} ${run.stderr}`);
   scene.png = png;
 }
+
+console.log(`native frames captured (${((Date.now() - started) / 1000).toFixed(1)} s)`);
 
 // --- a site with one texture missing and one damaged, beside the real one -----------------
 const root = path.join(work, 'root');

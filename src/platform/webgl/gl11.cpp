@@ -1,6 +1,11 @@
 // GL 1.1 over WebGL. The vertices of a glBegin/glEnd pair are gathered on the CPU and drawn at
 // glEnd with the matrices of that moment, as fixed-function GL would transform them. Texturing is
 // GL_MODULATE, the only environment the demo uses; lighting and fog are never enabled.
+//
+// WebGL draws lines one pixel wide and never smoothed, so wide and smoothed lines become quads in
+// window space here: an aliased wide line is widened across its minor axis, as GL's own wide lines
+// are; a smoothed one is widened across its direction by half a pixel more, and the fragment's alpha
+// is multiplied by its coverage, as GL does for smoothed lines.
 #include "platform/webgl/gl11.h"
 
 #include <GL/gl.h>
@@ -14,7 +19,7 @@ namespace {
 
 constexpr int stackDepth = 32;
 constexpr int vertexCapacity = 65536;  // the largest glBegin/glEnd pair of any scene is far below
-constexpr int floatsPerVertex = 9;     // x y z, r g b a, s t
+constexpr int floatsPerVertex = 10;    // x y z, r g b a, s t, distance across a drawn line in pixels
 constexpr int textureCapacity = 1024;
 constexpr int quadIndexCount = vertexCapacity / 4 * 6;
 
@@ -30,6 +35,7 @@ struct LayerData {
     GLint mvpUniform = -1;
     GLint texturedUniform = -1;
     GLint pointSizeUniform = -1;
+    GLint lineHalfWidthUniform = -1;
 
     Matrix stacks[2][stackDepth];
     int depth[2] = {0, 0};
@@ -38,6 +44,9 @@ struct LayerData {
     float color[4] = {1, 1, 1, 1};
     float texCoord[2] = {0, 0};
     float pointSize = 1;
+    float lineWidth = 1;
+    bool lineSmooth = false;
+    int viewport[4] = {0, 0, 640, 480};
     bool texture2D = false;
     GLuint boundTexture = 0;
     // A texture samples only once it has an image and a filter that needs no mipmaps; until then
@@ -49,6 +58,7 @@ struct LayerData {
     bool inside = false;
     int count = 0;
     float vertices[vertexCapacity * floatsPerVertex];
+    float lineQuads[vertexCapacity * floatsPerVertex];  // four corners per segment
     unsigned short indices[quadIndexCount];
 };
 
@@ -99,11 +109,14 @@ const char* const vertexSource =
     "attribute vec3 position;\n"
     "attribute vec4 color;\n"
     "attribute vec2 texCoord;\n"
+    "attribute float across;\n"
     "uniform mat4 mvp;\n"
     "uniform float pointSize;\n"
     "varying vec4 fragmentColor;\n"
     "varying vec2 fragmentTexCoord;\n"
+    "varying float fragmentAcross;\n"
     "void main() {\n"
+    "  fragmentAcross = across;\n"
     "  gl_Position = mvp * vec4(position, 1.0);\n"
     "  gl_PointSize = pointSize;\n"
     "  fragmentColor = color;\n"
@@ -114,11 +127,14 @@ const char* const fragmentSource =
     "precision highp float;\n"
     "uniform sampler2D image;\n"
     "uniform bool textured;\n"
+    "uniform float lineHalfWidth;\n"
     "varying vec4 fragmentColor;\n"
     "varying vec2 fragmentTexCoord;\n"
+    "varying float fragmentAcross;\n"
     "void main() {\n"
     "  vec4 c = fragmentColor;\n"
     "  if (textured) c *= texture2D(image, fragmentTexCoord);\n"
+    "  if (lineHalfWidth > 0.0) c.a *= clamp(lineHalfWidth + 0.5 - abs(fragmentAcross), 0.0, 1.0);\n"
     "  gl_FragColor = c;\n"
     "}\n";
 
@@ -129,6 +145,86 @@ bool textureSamples()
     if (data.boundTexture >= static_cast<GLuint>(textureCapacity))
         return true;
     return data.hasImage[data.boundTexture] && !data.mipmapFilter[data.boundTexture];
+}
+
+bool isLine(GLenum primitive)
+{
+    return primitive == GL_LINES || primitive == GL_LINE_STRIP || primitive == GL_LINE_LOOP;
+}
+
+// Window position in pixels and depth of a vertex; false behind the eye.
+bool toWindow(const Matrix& mvp, const float* v, float* out)
+{
+    float clip[4];
+    for (int row = 0; row < 4; ++row)
+        clip[row] = mvp.m[row] * v[0] + mvp.m[4 + row] * v[1] + mvp.m[8 + row] * v[2] + mvp.m[12 + row];
+    if (clip[3] <= 0)
+        return false;
+    out[0] = (clip[0] / clip[3] + 1) * 0.5f * static_cast<float>(data.viewport[2]);
+    out[1] = (clip[1] / clip[3] + 1) * 0.5f * static_cast<float>(data.viewport[3]);
+    out[2] = clip[2] / clip[3];
+    return true;
+}
+
+// Lines as quads: four corners a segment, drawn through the quads' index buffer with no matrix.
+void drawLineQuads(const Matrix& mvp)
+{
+    const float halfWidth = data.lineWidth * 0.5f;
+    const float reach = data.lineSmooth ? halfWidth + 0.5f : halfWidth;
+    const float toNdcX = 2.0f / static_cast<float>(data.viewport[2]);
+    const float toNdcY = 2.0f / static_cast<float>(data.viewport[3]);
+    int segments = data.primitive == GL_LINES ? data.count / 2 : data.count - 1;
+    if (data.primitive == GL_LINE_LOOP && data.count > 2)
+        segments += 1;
+    int quads = 0;
+    for (int k = 0; k < segments && (quads + 1) * 4 <= vertexCapacity; ++k) {
+        int a = data.primitive == GL_LINES ? 2 * k : k;
+        int b = data.primitive == GL_LINES ? 2 * k + 1 : (k + 1) % data.count;
+        const float* ends[2] = {data.vertices + a * floatsPerVertex, data.vertices + b * floatsPerVertex};
+        float p[2][3];
+        if (!toWindow(mvp, ends[0], p[0]) || !toWindow(mvp, ends[1], p[1]))
+            continue;
+        float dx = p[1][0] - p[0][0];
+        float dy = p[1][1] - p[0][1];
+        float length = std::sqrt(dx * dx + dy * dy);
+        if (length == 0)
+            continue;
+        float offset[2], extend[2] = {0, 0};
+        if (data.lineSmooth) {
+            offset[0] = -dy / length * reach;
+            offset[1] = dx / length * reach;
+            extend[0] = dx / length * 0.5f;
+            extend[1] = dy / length * 0.5f;
+        } else if (std::fabs(dx) >= std::fabs(dy)) {
+            offset[0] = 0;
+            offset[1] = reach;
+        } else {
+            offset[0] = reach;
+            offset[1] = 0;
+        }
+        static constexpr float sides[4][2] = {{0, -1}, {0, 1}, {1, 1}, {1, -1}};  // end, side
+        for (int corner = 0; corner < 4; ++corner) {
+            int end = static_cast<int>(sides[corner][0]);
+            float side = sides[corner][1];
+            float along = end == 0 ? -1.0f : 1.0f;
+            float* out = data.lineQuads + (quads * 4 + corner) * floatsPerVertex;
+            std::memcpy(out, ends[end], floatsPerVertex * sizeof(float));
+            out[0] = (p[end][0] + side * offset[0] + along * extend[0]) * toNdcX - 1;
+            out[1] = (p[end][1] + side * offset[1] + along * extend[1]) * toNdcY - 1;
+            out[2] = p[end][2];
+            out[9] = side * reach;
+        }
+        ++quads;
+    }
+    if (quads == 0)
+        return;
+    Matrix none;
+    identity(none);
+    emscripten_glUniformMatrix4fv(data.mvpUniform, 1, GL_FALSE, none.m);
+    emscripten_glUniform1f(data.lineHalfWidthUniform, data.lineSmooth ? halfWidth : 0.0f);
+    emscripten_glBufferSubData(GL_ARRAY_BUFFER, 0, quads * 4 * floatsPerVertex * sizeof(float), data.lineQuads);
+    emscripten_glDrawElements(GL_TRIANGLES, quads * 6, GL_UNSIGNED_SHORT, nullptr);
+    emscripten_glUniform1f(data.lineHalfWidthUniform, 0.0f);
 }
 
 void draw()
@@ -147,8 +243,12 @@ void draw()
                 mvp.m[column * 4 + row] = sum;
             }
     }
-    emscripten_glUniformMatrix4fv(data.mvpUniform, 1, GL_FALSE, mvp.m);
     emscripten_glUniform1i(data.texturedUniform, textureSamples() ? 1 : 0);
+    if (isLine(data.primitive) && (data.lineSmooth || data.lineWidth > 1)) {
+        drawLineQuads(mvp);
+        return;
+    }
+    emscripten_glUniformMatrix4fv(data.mvpUniform, 1, GL_FALSE, mvp.m);
     emscripten_glUniform1f(data.pointSizeUniform, data.pointSize);
     emscripten_glBufferSubData(GL_ARRAY_BUFFER, 0, data.count * floatsPerVertex * sizeof(float), data.vertices);
 
@@ -188,6 +288,7 @@ bool open()
     emscripten_glBindAttribLocation(data.program, 0, "position");
     emscripten_glBindAttribLocation(data.program, 1, "color");
     emscripten_glBindAttribLocation(data.program, 2, "texCoord");
+    emscripten_glBindAttribLocation(data.program, 3, "across");
     emscripten_glLinkProgram(data.program);
     GLint linked = 0;
     emscripten_glGetProgramiv(data.program, GL_LINK_STATUS, &linked);
@@ -197,6 +298,7 @@ bool open()
     data.mvpUniform = emscripten_glGetUniformLocation(data.program, "mvp");
     data.texturedUniform = emscripten_glGetUniformLocation(data.program, "textured");
     data.pointSizeUniform = emscripten_glGetUniformLocation(data.program, "pointSize");
+    data.lineHalfWidthUniform = emscripten_glGetUniformLocation(data.program, "lineHalfWidth");
     emscripten_glUniform1i(emscripten_glGetUniformLocation(data.program, "image"), 0);
 
     emscripten_glGenBuffers(1, &data.vertexBuffer);
@@ -206,9 +308,11 @@ bool open()
     emscripten_glEnableVertexAttribArray(0);
     emscripten_glEnableVertexAttribArray(1);
     emscripten_glEnableVertexAttribArray(2);
+    emscripten_glEnableVertexAttribArray(3);
     emscripten_glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
     emscripten_glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(3 * sizeof(float)));
     emscripten_glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(7 * sizeof(float)));
+    emscripten_glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(9 * sizeof(float)));
 
     for (int quad = 0; quad < vertexCapacity / 4; ++quad) {
         static constexpr unsigned short corners[6] = {0, 1, 2, 0, 2, 3};
@@ -268,6 +372,7 @@ void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
     std::memcpy(v + 3, data.color, sizeof data.color);
     v[7] = data.texCoord[0];
     v[8] = data.texCoord[1];
+    v[9] = 0;
     ++data.count;
 }
 
@@ -406,15 +511,19 @@ void glEnable(GLenum cap)
 {
     if (cap == GL_TEXTURE_2D)
         data.texture2D = true;
+    else if (cap == GL_LINE_SMOOTH)
+        data.lineSmooth = true;
     else if (cap == GL_BLEND || cap == GL_DEPTH_TEST || cap == GL_SCISSOR_TEST || cap == GL_CULL_FACE)
         emscripten_glEnable(cap);
-    // GL_LINE_SMOOTH and the rest have no WebGL switch: lines stay aliased.
+    // The rest (lighting, fog, ...) is never switched on by the demo.
 }
 
 void glDisable(GLenum cap)
 {
     if (cap == GL_TEXTURE_2D)
         data.texture2D = false;
+    else if (cap == GL_LINE_SMOOTH)
+        data.lineSmooth = false;
     else if (cap == GL_BLEND || cap == GL_DEPTH_TEST || cap == GL_SCISSOR_TEST || cap == GL_CULL_FACE)
         emscripten_glDisable(cap);
 }
@@ -423,8 +532,8 @@ void glHint(GLenum, GLenum) {}
 
 void glLineWidth(GLfloat width)
 {
-    // WebGL's lines are one pixel wide on most implementations; a wider one is asked for anyway.
-    emscripten_glLineWidth(width);
+    if (width > 0)
+        data.lineWidth = width;
 }
 
 void glPointSize(GLfloat size)
@@ -449,6 +558,12 @@ void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a)
 
 void glViewport(GLint x, GLint y, GLsizei width, GLsizei height)
 {
+    if (width > 0 && height > 0) {
+        data.viewport[0] = x;
+        data.viewport[1] = y;
+        data.viewport[2] = width;
+        data.viewport[3] = height;
+    }
     emscripten_glViewport(x, y, width, height);
 }
 
