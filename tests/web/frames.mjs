@@ -28,6 +28,10 @@ const scenes = [
   { name: 'credits', presses: 23, frame: 109 },
 ];
 
+// WEB_SCENES=ring,plasma checks only those (while working on one).
+if (process.env.WEB_SCENES)
+  scenes.splice(0, scenes.length, ...scenes.filter((scene) => process.env.WEB_SCENES.split(',').includes(scene.name)));
+
 let failures = 0;
 const started = Date.now();
 function check(ok, what) {
@@ -190,8 +194,8 @@ try {
   server.kill();
 }
 
-if (failures === 0)
+if (failures === 0 && !process.env.WEB_FRAMES_KEEP)
   fs.rmSync(work, { recursive: true, force: true });
 else
-  console.log(`frames and console kept in ${work}`);
+  console.log(`frames kept in ${work}`);
 process.exit(failures === 0 ? 0 : 1);

@@ -315,7 +315,9 @@ bool open()
     emscripten_glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(9 * sizeof(float)));
 
     for (int quad = 0; quad < vertexCapacity / 4; ++quad) {
-        static constexpr unsigned short corners[6] = {0, 1, 2, 0, 2, 3};
+        // Split along the 1-3 diagonal as Mesa does with GL's last provoking vertex: colours
+        // interpolate over the same triangles as in the native picture.
+        static constexpr unsigned short corners[6] = {0, 1, 3, 1, 2, 3};
         for (int k = 0; k < 6; ++k)
             data.indices[quad * 6 + k] = static_cast<unsigned short>(quad * 4 + corners[k]);
     }
