@@ -85,6 +85,7 @@ struct WebData {
     platform::Event live[liveCapacity] = {};
     int liveHead = 0;
     int liveCount = 0;
+    bool downThisPass[256] = {};  // keys that went down since the last swap
 
     EMSCRIPTEN_WEBGL_CONTEXT_HANDLE context = 0;
 };
@@ -276,7 +277,14 @@ bool pollEvent(Event& event)
     if (data.fps == 0) {
         if (data.liveCount == 0)
             return false;
-        event = data.live[data.liveHead];
+        // A tap quicker than a frame arrives whole between two frames; its key stays down until
+        // the next swap, so that the demo sees it.
+        const Event& next = data.live[data.liveHead];
+        if (next.type == EventType::KeyUp && data.downThisPass[next.key])
+            return false;
+        if (next.type == EventType::KeyDown)
+            data.downThisPass[next.key] = true;
+        event = next;
         data.liveHead = (data.liveHead + 1) % liveCapacity;
         --data.liveCount;
         return true;
@@ -313,6 +321,7 @@ void swapBuffers()
 {
     configure();
     if (data.fps == 0) {
+        std::memset(data.downThisPass, 0, sizeof data.downThisPass);
         web_next_frame();
         ++data.swaps;
         clockAdvanced();

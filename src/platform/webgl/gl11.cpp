@@ -147,6 +147,13 @@ bool textureSamples()
     return data.hasImage[data.boundTexture] && !data.mipmapFilter[data.boundTexture];
 }
 
+// New storage for every draw: writing into a buffer the previous draw may still read from makes
+// ANGLE wait for it or copy the whole buffer.
+void upload(const float* vertices, int count)
+{
+    emscripten_glBufferData(GL_ARRAY_BUFFER, count * floatsPerVertex * sizeof(float), vertices, GL_STREAM_DRAW);
+}
+
 bool isLine(GLenum primitive)
 {
     return primitive == GL_LINES || primitive == GL_LINE_STRIP || primitive == GL_LINE_LOOP;
@@ -222,7 +229,7 @@ void drawLineQuads(const Matrix& mvp)
     identity(none);
     emscripten_glUniformMatrix4fv(data.mvpUniform, 1, GL_FALSE, none.m);
     emscripten_glUniform1f(data.lineHalfWidthUniform, data.lineSmooth ? halfWidth : 0.0f);
-    emscripten_glBufferSubData(GL_ARRAY_BUFFER, 0, quads * 4 * floatsPerVertex * sizeof(float), data.lineQuads);
+    upload(data.lineQuads, quads * 4);
     emscripten_glDrawElements(GL_TRIANGLES, quads * 6, GL_UNSIGNED_SHORT, nullptr);
     emscripten_glUniform1f(data.lineHalfWidthUniform, 0.0f);
 }
@@ -250,7 +257,7 @@ void draw()
     }
     emscripten_glUniformMatrix4fv(data.mvpUniform, 1, GL_FALSE, mvp.m);
     emscripten_glUniform1f(data.pointSizeUniform, data.pointSize);
-    emscripten_glBufferSubData(GL_ARRAY_BUFFER, 0, data.count * floatsPerVertex * sizeof(float), data.vertices);
+    upload(data.vertices, data.count);
 
     int count = data.count;
     switch (data.primitive) {
@@ -303,7 +310,6 @@ bool open()
 
     emscripten_glGenBuffers(1, &data.vertexBuffer);
     emscripten_glBindBuffer(GL_ARRAY_BUFFER, data.vertexBuffer);
-    emscripten_glBufferData(GL_ARRAY_BUFFER, sizeof data.vertices, nullptr, GL_STREAM_DRAW);
     const GLsizei stride = floatsPerVertex * sizeof(float);
     emscripten_glEnableVertexAttribArray(0);
     emscripten_glEnableVertexAttribArray(1);
@@ -315,9 +321,9 @@ bool open()
     emscripten_glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(9 * sizeof(float)));
 
     for (int quad = 0; quad < vertexCapacity / 4; ++quad) {
-        // Split along the 1-3 diagonal as Mesa does with GL's last provoking vertex: colours
-        // interpolate over the same triangles as in the native picture.
-        static constexpr unsigned short corners[6] = {0, 1, 3, 1, 2, 3};
+        // Split along the 0-2 diagonal, as Mesa splits immediate-mode quads (measured): a
+        // trapezoid's texture and a quad's colours then fall as in the native picture.
+        static constexpr unsigned short corners[6] = {0, 1, 2, 0, 2, 3};
         for (int k = 0; k < 6; ++k)
             data.indices[quad * 6 + k] = static_cast<unsigned short>(quad * 4 + corners[k]);
     }
