@@ -27,7 +27,12 @@ const scenes = [
 ];
 const keysFor = (scene) => Array.from({ length: scene.presses }, (_, k) => `${20 + 2 * k}:space`);
 
+// The quickest of three runs: the machine may be busy with other work.
 function nativeSeconds(scene, frames) {
+  return Math.min(nativeRun(scene, frames), nativeRun(scene, frames), nativeRun(scene, frames));
+}
+
+function nativeRun(scene, frames) {
   const keys = [...keysFor(scene), `${frames}:escape`].join(',');
   const start = process.hrtime.bigint();
   spawnSync(capture, ['--fps', String(fps), '--keys', keys, '--quiet'], { cwd: path.dirname(capture), timeout: 120000 });
