@@ -53,6 +53,10 @@ struct LayerData {
     // GL 1.1 draws as if texturing were off.
     bool hasImage[textureCapacity] = {};
     bool mipmapFilter[textureCapacity] = {};
+    // The size and format a copy last gave each texture: the same copy again only refills it.
+    int copiedWidth[textureCapacity] = {};
+    int copiedHeight[textureCapacity] = {};
+    GLenum copiedFormat[textureCapacity] = {};
 
     GLenum primitive = 0;
     bool inside = false;
@@ -346,6 +350,7 @@ void close()
     data.open = false;
     std::memset(data.hasImage, 0, sizeof data.hasImage);
     std::memset(data.mipmapFilter, 0, sizeof data.mipmapFilter);
+    std::memset(data.copiedWidth, 0, sizeof data.copiedWidth);
 }
 
 }  // namespace gl11
@@ -631,9 +636,12 @@ void glGenTextures(GLsizei n, GLuint* textures)
 
 void glDeleteTextures(GLsizei n, const GLuint* textures)
 {
-    for (GLsizei k = 0; k < n; ++k)
+    for (GLsizei k = 0; k < n; ++k) {
         if (textures[k] == data.boundTexture)
             data.boundTexture = 0;
+        if (textures[k] < static_cast<GLuint>(textureCapacity))
+            data.copiedWidth[textures[k]] = 0;
+    }
     emscripten_glDeleteTextures(n, textures);
 }
 
@@ -671,8 +679,10 @@ static GLenum formatName(GLint internalFormat)
 
 static void imageGiven(GLsizei width, GLsizei height)
 {
-    if (data.boundTexture < static_cast<GLuint>(textureCapacity))
+    if (data.boundTexture < static_cast<GLuint>(textureCapacity)) {
         data.hasImage[data.boundTexture] = width > 0 && height > 0;
+        data.copiedWidth[data.boundTexture] = 0;
+    }
 }
 
 void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei width, GLsizei height, GLint border,
@@ -687,10 +697,25 @@ void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei widt
 void glCopyTexImage2D(GLenum target, GLint level, GLenum internalFormat, GLint x, GLint y, GLsizei width,
                       GLsizei height, GLint border)
 {
-    emscripten_glCopyTexImage2D(target, level, formatName(static_cast<GLint>(internalFormat)), x, y, width, height,
-                                border);
-    if (level == 0)
+    const GLenum format = formatName(static_cast<GLint>(internalFormat));
+    const GLuint texture = data.boundTexture;
+    // Storage made anew every frame makes ANGLE allocate and synchronise each time; the radial
+    // blur copies the same size every frame, which a refill of the same storage does as well.
+    if (level == 0 && border == 0 && texture != 0 && texture < static_cast<GLuint>(textureCapacity) &&
+        data.copiedWidth[texture] == width && data.copiedHeight[texture] == height &&
+        data.copiedFormat[texture] == format) {
+        emscripten_glCopyTexSubImage2D(target, 0, 0, 0, x, y, width, height);
+        return;
+    }
+    emscripten_glCopyTexImage2D(target, level, format, x, y, width, height, border);
+    if (level == 0) {
         imageGiven(width, height);
+        if (texture != 0 && texture < static_cast<GLuint>(textureCapacity)) {
+            data.copiedWidth[texture] = width;
+            data.copiedHeight[texture] = height;
+            data.copiedFormat[texture] = format;
+        }
+    }
 }
 
 void glCopyTexSubImage2D(GLenum target, GLint level, GLint xOffset, GLint yOffset, GLint x, GLint y, GLsizei width,
