@@ -1,0 +1,95 @@
+// Prints figures, never run by ctest: how long the page takes to its first frame in headless
+// Chromium, and frames a second per scene there (SwiftShader) beside the native capture tool
+// (llvmpipe), both on the virtual clock, so each draws as fast as it can.
+//   node measure.mjs SITE_DIR CAPTURE_EXE
+import { spawn, spawnSync } from 'node:child_process';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const [siteArg, captureArg] = process.argv.slice(2);
+if (!siteArg || !captureArg) {
+  console.error('usage: node measure.mjs SITE_DIR CAPTURE_EXE');
+  process.exit(2);
+}
+const site = path.resolve(siteArg);
+const capture = path.resolve(captureArg);
+const fps = 30;
+const span = 60;  // frames timed in each scene
+
+// Where each scene starts: presses of Space every second frame from frame 20, then a settling time.
+const scenes = [
+  { name: 'titles', presses: 0, from: 40 },
+  { name: 'glyph blur', presses: 5, from: 40 },
+  { name: 'ring', presses: 7, from: 44 },
+  { name: 'laser tube', presses: 15, from: 60 },
+  { name: 'plasma', presses: 21, from: 72 },
+  { name: 'credits', presses: 23, from: 76 },
+];
+// WEB_SCENES=ring,plasma measures only those.
+if (process.env.WEB_SCENES)
+  scenes.splice(0, scenes.length, ...scenes.filter((scene) => process.env.WEB_SCENES.split(',').includes(scene.name)));
+const keysFor = (scene) => Array.from({ length: scene.presses }, (_, k) => `${20 + 2 * k}:space`);
+
+// The quickest of three runs: the machine may be busy with other work.
+function nativeSeconds(scene, frames) {
+  return Math.min(nativeRun(scene, frames), nativeRun(scene, frames), nativeRun(scene, frames));
+}
+
+function nativeRun(scene, frames) {
+  const keys = [...keysFor(scene), `${frames}:escape`].join(',');
+  const start = process.hrtime.bigint();
+  spawnSync(capture, ['--fps', String(fps), '--keys', keys, '--quiet'], { cwd: path.dirname(capture), timeout: 120000 });
+  return Number(process.hrtime.bigint() - start) / 1e9;
+}
+
+const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '0', '--directory', site],
+  { stdio: ['ignore', 'pipe', 'ignore'] });
+const port = await new Promise((resolve) => {
+  let text = '';
+  server.stdout.on('data', (chunk) => {
+    text += chunk;
+    const match = /port (\d+)/.exec(text);
+    if (match)
+      resolve(Number(match[1]));
+  });
+});
+
+const browser = await puppeteer.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true,
+  args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader'], protocolTimeout: 120000 });
+
+// Swap times of one run, in ms from the page's navigation.
+async function webRun(query, stopAt) {
+  const page = await browser.newPage();
+  await page.evaluateOnNewDocument(() => {
+    window.swapTimes = [];
+    let module;
+    Object.defineProperty(window, 'Module', {
+      get: () => module,
+      set: (value) => {
+        module = value;
+        module.onSwap = (frame) => { window.swapTimes[frame] = performance.now(); };
+      },
+    });
+  });
+  await page.goto(`http://127.0.0.1:${port}/index.html?${query}`);
+  await page.waitForFunction((title) => document.title === title, { timeout: 120000 }, `frame ${stopAt}`);
+  const times = await page.evaluate(() => window.swapTimes);
+  await page.close();
+  return times;
+}
+
+const first = [];
+for (let k = 0; k < 3; ++k)
+  first.push((await webRun(`fps=${fps}&stopAt=1`, 1))[0]);
+console.log(`first frame on the canvas: ${first.map((ms) => (ms / 1000).toFixed(2)).join(', ')} s after navigation`);
+
+console.log(`scene        Chromium (SwiftShader)  native (llvmpipe)   [frames/s, ${span} frames each]`);
+for (const scene of scenes) {
+  const last = scene.from + span;
+  const times = await webRun(`fps=${fps}&keys=${keysFor(scene).join(',')}&stopAt=${last}`, last);
+  const web = span / ((times[last - 1] - times[scene.from - 1]) / 1000);
+  const native = span / (nativeSeconds(scene, last) - nativeSeconds(scene, scene.from));
+  console.log(`${scene.name.padEnd(12)} ${web.toFixed(1).padStart(10)} ${native.toFixed(1).padStart(22)}`);
+}
+await browser.close();
+server.kill();
