@@ -236,10 +236,10 @@ bool setVolume(uint32_t volume)
     return true;
 }
 
-// Only a regular file is opened: a FIFO would hold the open for ever, and a device or a folder
-// is no module (a folder even "opens" and seeks to a size). They fail as a missing file does.
 namespace {
 
+// Only a regular file is opened: a FIFO would hold the open for ever, and a device or a folder
+// is no module (a folder even "opens" and seeks to a size). They fail as a missing file does.
 std::FILE* openRegularFile(const char* path)
 {
     struct stat status;

@@ -27,9 +27,10 @@ struct Entry {
 // to finish that batch is still about to unlock it: that late unlock writes into freed memory and
 // corrupts the heap now and then. It shows when batches follow each other quickly, as they do
 // here: each framebuffer switch, the clear and the swap hand one over. So on llvmpipe each of the
-// scaler's batches is held by a sync object of ours until the swap after the next has returned;
-// the swap waits for all drawing, so by then every thread has long left every earlier fence, and
-// the fence is freed when we let go of it. A real GPU's driver has no such fault: none are held.
+// scaler's batches is held by a sync object of ours until the next frame's swap has returned: a
+// swap waits for the last batch, and llvmpipe's threads finish batches in order, so by then every
+// thread has left every earlier fence, and the fence is freed when we let go of it. A real GPU's
+// driver has no such fault: none are held there.
 constexpr int heldPerFrame = 4;
 
 struct HeldFences {
