@@ -1,18 +1,24 @@
 // Every data file broken three ways (missing, cut to half its length, replaced by random bytes of
-// its length), one case each, through the offline runner: the demo runs on and ends normally, the
-// loader prints exactly its texts, and a module that cannot be loaded keeps the first scene until
-// Escape and says so on standard error.
+// its length), and the module and one picture replaced by a FIFO and by a folder, one case each,
+// through the offline runner: the demo runs on and ends normally, the loader prints exactly its
+// texts (a FIFO or a folder as a missing file), and a module that cannot be loaded keeps the first
+// scene until Escape and says so on standard error.
 #include "support/capture_run.h"
 #include "support/data_pictures.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -28,8 +34,8 @@ std::vector<std::string> dataFiles()
     return files;
 }
 
-enum class Damage { missing, halved, random };
-const char* const damageNames[] = {"missing", "halved", "random"};
+enum class Damage { missing, halved, random, fifo, folder };
+const char* const damageNames[] = {"missing", "halved", "random", "fifo", "folder"};
 
 struct Case {
     std::string file;
@@ -47,6 +53,10 @@ std::vector<Case> allCases()
     for (const std::string& file : dataFiles())
         for (Damage damage : {Damage::missing, Damage::halved, Damage::random})
             cases.push_back({file, damage});
+    // Not a regular file: the same for every picture, so one picture stands for them.
+    for (const char* file : {"glimo.it", "allez.tga"})
+        for (Damage damage : {Damage::fifo, Damage::folder})
+            cases.push_back({file, damage});
     return cases;
 }
 
@@ -63,10 +73,15 @@ using namespace capture_support;
 
 void damage(const fs::path& path, Damage how, unsigned seed)
 {
-    if (how == Damage::missing) {
+    if (how != Damage::halved && how != Damage::random)
         fs::remove(path);
-        return;
+    if (how == Damage::fifo) {
+        ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     }
+    if (how == Damage::folder)
+        fs::create_directory(path);
+    if (how != Damage::halved && how != Damage::random)
+        return;
     auto size = fs::file_size(path);
     if (how == Damage::halved) {
         fs::resize_file(path, size / 2);
@@ -170,8 +185,29 @@ TEST_P(BrokenData, TheDemoRunsOnAndEndsNormally)
     for (char ch : caseName({c, 0}))
         seed = seed * 31 + static_cast<unsigned char>(ch);
     damage(dir / "data" / c.file, c.damage, seed);
+    // Whoever opens the FIFO to read is stuck until a writer comes: one comes at once, so that a
+    // loader that opens it fails this case instead of hanging it.
+    std::atomic<bool> done{false};
+    std::atomic<bool> opened{false};
+    std::thread writer;
+    if (c.damage == Damage::fifo)
+        writer = std::thread([&] {
+            const std::string fifo = (dir / "data" / c.file).string();
+            while (!done) {
+                int descriptor = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // succeeds only with a reader
+                if (descriptor >= 0) {
+                    opened = true;
+                    ::close(descriptor);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        });
     DemoRun run = capture(dir);
+    done = true;
+    if (writer.joinable())
+        writer.join();
     fs::remove_all(dir);
+    EXPECT_FALSE(opened) << "the FIFO was opened";
 
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.err.find("GL error"), std::string::npos) << run.err;

@@ -5,7 +5,9 @@
 
 #include <GL/gl.h>
 #include <GL/glext.h>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -16,6 +18,24 @@ struct Entry {
     PFNGLFRAMEBUFFERTEXTURE2DPROC framebufferTexture2D;
     PFNGLCHECKFRAMEBUFFERSTATUSPROC checkFramebufferStatus;
     PFNGLBLITFRAMEBUFFERPROC blitFramebuffer;
+    PFNGLFENCESYNCPROC fenceSync;  // null where fences are not held (below)
+    PFNGLDELETESYNCPROC deleteSync;
+};
+
+// Mesa's llvmpipe (22.3 and later) sees that a batch of drawing is done by reading its fence's
+// counter without the fence's lock, and may then free the fence while the last rasterizer thread
+// to finish that batch is still about to unlock it: that late unlock writes into freed memory and
+// corrupts the heap now and then. It shows when batches follow each other quickly, as they do
+// here: each framebuffer switch, the clear and the swap hand one over. So on llvmpipe each of the
+// scaler's batches is held by a sync object of ours until the next frame's swap has returned: a
+// swap waits for the last batch, and llvmpipe's threads finish batches in order, so by then every
+// thread has left every earlier fence, and the fence is freed when we let go of it. A real GPU's
+// driver has no such fault: none are held there.
+constexpr int heldPerFrame = 4;
+
+struct HeldFences {
+    GLsync sync[heldPerFrame];
+    int count;
 };
 
 struct ScalerData {
@@ -25,9 +45,26 @@ struct ScalerData {
     GLuint depth = 0;
     int width = 0;
     int height = 0;
+    HeldFences held[2] = {};  // this frame's and the last one's
+    int frame = 0;
 };
 
 ScalerData data;
+
+// Holds the fence of the drawing handed over so far (the call hands over what is pending).
+void hold()
+{
+    HeldFences& now = data.held[data.frame];
+    if (data.gl.fenceSync && now.count < heldPerFrame)
+        now.sync[now.count++] = data.gl.fenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+}
+
+void release(HeldFences& fences)
+{
+    for (int i = 0; i < fences.count; ++i)
+        data.gl.deleteSync(fences.sync[i]);
+    fences.count = 0;
+}
 
 bool framebufferObjectsAvailable()
 {
@@ -46,6 +83,17 @@ bool framebufferObjectsAvailable()
     gl.checkFramebufferStatus =
         reinterpret_cast<PFNGLCHECKFRAMEBUFFERSTATUSPROC>(SDL_GL_GetProcAddress("glCheckFramebufferStatus"));
     gl.blitFramebuffer = reinterpret_cast<PFNGLBLITFRAMEBUFFERPROC>(SDL_GL_GetProcAddress("glBlitFramebuffer"));
+    const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    int major = 0;
+    int minor = 0;
+    if (version != nullptr)
+        std::sscanf(version, "%d.%d", &major, &minor);
+    bool sync = renderer != nullptr && std::strstr(renderer, "llvmpipe") != nullptr &&
+                (major * 10 + minor >= 32 || SDL_GL_ExtensionSupported("GL_ARB_sync"));
+    gl.fenceSync = sync ? reinterpret_cast<PFNGLFENCESYNCPROC>(SDL_GL_GetProcAddress("glFenceSync")) : nullptr;
+    gl.deleteSync = sync ? reinterpret_cast<PFNGLDELETESYNCPROC>(SDL_GL_GetProcAddress("glDeleteSync")) : nullptr;
+    if (!gl.deleteSync)
+        gl.fenceSync = nullptr;
     return gl.genFramebuffers && gl.deleteFramebuffers && gl.bindFramebuffer && gl.framebufferTexture2D &&
            gl.checkFramebufferStatus && gl.blitFramebuffer;
 }
@@ -120,6 +168,7 @@ bool begin(int width, int height, bool carryOver)
         // A new context's clear values: black, depth 1.
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     }
+    hold();
     return true;
 }
 
@@ -139,16 +188,21 @@ void present(int windowWidth, int windowHeight, bool nearest, void (*swap)())
 
     gl.bindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     gl.bindFramebuffer(GL_READ_FRAMEBUFFER, data.framebuffer);
+    hold();  // the picture
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(0, 0, 0, 0);
     glClear(GL_COLOR_BUFFER_BIT);
+    hold();  // the clear, which the blit's own framebuffer switch would hand over alone
     Rect to = fit(data.width, data.height, windowWidth, windowHeight);
     if (to.width > 0 && to.height > 0)
         gl.blitFramebuffer(0, 0, data.width, data.height, to.x, to.y, to.x + to.width, to.y + to.height,
                            GL_COLOR_BUFFER_BIT, nearest ? GL_NEAREST : GL_LINEAR);
 
     swap();
+    hold();  // the blit
+    data.frame ^= 1;
+    release(data.held[data.frame]);
 
     gl.bindFramebuffer(GL_FRAMEBUFFER, data.framebuffer);
     glClearColor(clearColour[0], clearColour[1], clearColour[2], clearColour[3]);
@@ -159,6 +213,8 @@ void present(int windowWidth, int windowHeight, bool nearest, void (*swap)())
 
 void end()
 {
+    release(data.held[0]);
+    release(data.held[1]);
     if (data.gl.bindFramebuffer)
         data.gl.bindFramebuffer(GL_FRAMEBUFFER, 0);
     if (data.framebuffer != 0)
