@@ -5,6 +5,8 @@
 
 #include <libopenmpt/libopenmpt.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -319,6 +321,103 @@ TEST_F(Capture, AVideoThatCannotBeWrittenWhollyFailsTheRun)
     EXPECT_NE(slurp(dir / "err").find("plomvardix-capture: "), std::string::npos) << slurp(dir / "err");
     EXPECT_FALSE(fs::exists(video));
     EXPECT_FALSE(fs::exists(dir / "run.mp4.part"));
+}
+
+}  // namespace
+
+namespace {
+
+using namespace capture_support;
+
+// Starts plomvardix-capture in the background with its output in `dir`; its process id.
+pid_t startCapture(const fs::path& dir, const std::string& arguments)
+{
+    pid_t pid = ::fork();
+    if (pid == 0) {
+        std::string command = "exec " + std::string(CAPTURE_EXE) + " " + arguments + " >'" + (dir / "stdout").string() +
+                              "' 2>'" + (dir / "stderr").string() + "'";
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// Waits up to `seconds` for `done`; false on time out.
+template <class Done>
+bool waitFor(Done done, int seconds)
+{
+    for (int k = 0; k < seconds * 20; ++k) {
+        if (done())
+            return true;
+        ::usleep(50000);
+    }
+    return false;
+}
+
+// The exit status, or -1 when the process had to be killed (after `seconds`) or died of a signal.
+int statusOf(pid_t pid, int seconds)
+{
+    int raw = 0;
+    if (!waitFor([&] { return ::waitpid(pid, &raw, WNOHANG) == pid; }, seconds)) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &raw, 0);
+        return -1;
+    }
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+// Ctrl-C, SIGTERM and SIGHUP stop a video capture a few frames in: the video plays to its last
+// frame with its sound, the WAV and the log are whole, one line says so, and the status is the
+// signal's. A second signal stops at once and leaves neither the files nor their .part.
+TEST_F(Capture, StopSignalsFinishTheFilesAndASecondOneLeavesNone)
+{
+    const struct {
+        int signal, status;
+    } stops[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    for (const auto& stop : stops) {
+        fs::remove_all(dir / "png");
+        const std::string video = (dir / "run.mp4").string();
+        pid_t pid = startCapture(dir, "--fps 10 --preset ultrafast --video " + video + " --wav " + (dir / "run.wav").string() +
+                                          " --log " + (dir / "log.csv").string() + " --frames 20 --out " +
+                                          (dir / "png").string());
+        ASSERT_TRUE(waitFor([&] { return fs::exists(dir / "png" / "000020.png"); }, 120)) << slurp(dir / "stderr");
+        ::kill(pid, stop.signal);
+        ASSERT_EQ(statusOf(pid, 120), stop.status) << slurp(dir / "stderr");
+        std::string err = slurp(dir / "stderr");
+        EXPECT_NE(err.find("plomvardix-capture: stopped by "), std::string::npos) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << "the question and the stop: " << err;
+        for (const auto& entry : fs::recursive_directory_iterator(dir))
+            EXPECT_NE(entry.path().extension(), ".part") << entry.path();
+
+        auto v = probe(video, "v:0");
+        const std::vector<Step> run = steps();
+        ASSERT_FALSE(run.empty());
+        EXPECT_GE(run.back().frame, 20);
+        const long shown = std::stol(v["nb_read_frames"]);
+        // The last frame made stays on screen for its frame interval: the video ends then, within a frame.
+        EXPECT_NEAR(shown / 10.0, micros(run.back().seconds) / 1e6 + 0.1, 0.1 + 1e-6) << "to the last frame made";
+        auto a = probe(video, "a:0");
+        EXPECT_NEAR(streamSeconds(a), shown / 10.0, 0.1);
+        EXPECT_EQ(output("ffmpeg -v error -i '" + video + "' -f null - 2>&1"), "");
+        std::string wav = slurp(dir / "run.wav");
+        ASSERT_GT(wav.size(), 44u);
+        EXPECT_EQ(u32(wav, 40), wav.size() - 44);
+        EXPECT_NEAR((wav.size() - 44) / 4 / 44100.0, shown / 10.0, 0.1);
+    }
+
+    // Two different signals, as two of one kind sent at once may arrive as one.
+    for (const char* name : {"run.mp4", "run.wav", "log.csv"})
+        fs::remove(dir / name);
+    fs::remove_all(dir / "png");
+    pid_t pid = startCapture(dir, "--fps 10 --video " + (dir / "run.mp4").string() + " --wav " +
+                                      (dir / "run.wav").string() + " --log " + (dir / "log.csv").string() +
+                                      " --frames 20 --out " + (dir / "png").string());
+    ASSERT_TRUE(waitFor([&] { return fs::exists(dir / "png" / "000020.png"); }, 120)) << slurp(dir / "stderr");
+    ::kill(pid, SIGTERM);
+    ::kill(pid, SIGINT);
+    EXPECT_EQ(statusOf(pid, 120), 130);
+    for (const char* name : {"run.mp4", "run.wav", "log.csv", "run.mp4.part", "run.wav.part", "log.csv.part"})
+        EXPECT_FALSE(fs::exists(dir / name)) << name;
 }
 
 }  // namespace
