@@ -108,15 +108,6 @@ void onAudio(const int16_t* stereo, uint32_t frames, uint32_t rate)
 
 }  // namespace
 
-const unsigned char* Frame::pixels() const
-{
-    if (!read) {
-        read = true;
-        readFailed = !offline::readFrame(buffer, offline::RowOrder::BottomFirst);
-    }
-    return readFailed ? nullptr : buffer;
-}
-
 int main(int argc, char** argv)
 {
     Options options;

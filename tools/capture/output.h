@@ -3,6 +3,8 @@
 // and every sound from the back end's two hooks, and finishes or discards them all at the end.
 #pragma once
 
+#include "platform/offline.h"
+
 #include <cstdint>
 #include <string>
 
@@ -13,7 +15,14 @@ public:
     uint64_t micros = 0;  // the virtual time it appears at
     // 640 x 480 RGB bottom row first, as GL reads it, read from GL once for every output that
     // asks; null when it cannot be read.
-    const unsigned char* pixels() const;
+    const unsigned char* pixels() const
+    {
+        if (!read) {
+            read = true;
+            readFailed = !offline::readFrame(buffer, offline::RowOrder::BottomFirst);
+        }
+        return readFailed ? nullptr : buffer;
+    }
 
     unsigned char* buffer = nullptr;  // the renderer's own copy
     mutable bool read = false, readFailed = false;
