@@ -14,7 +14,6 @@
 #include <GL/gl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -26,7 +25,6 @@ namespace {
 
 // Exit status when an output could not be written completely.
 constexpr int outputFailed = 3;
-
 
 struct Run {
     std::vector<std::unique_ptr<Output>> outputs;
@@ -63,9 +61,9 @@ void onSignal(int signal)
         status = outputFailed;
     } else if (stopSignal) {
         const int signal = stopSignal;
-        std::fprintf(stderr, "plomvardix-capture: stopped by %s; the files hold frames 0 to %lld\n",
+        std::fprintf(stderr, "plomvardix-capture: stopped by %s at frame %llu; the files hold what came before\n",
                      signal == SIGINT ? "Ctrl-C" : signal == SIGTERM ? "SIGTERM" : "SIGHUP",
-                     static_cast<long long>(at.frames) - 1);
+                     static_cast<unsigned long long>(at.frames));
         status = 128 + signal;
     }
     std::fflush(stdout);
