@@ -59,8 +59,8 @@ void Progress::update(uint64_t frame, int order, int row)
     char spent[32];
     formatTime(spent, sizeof spent, elapsed);
     if (terminal) {
-        std::fprintf(stderr, "\r%3d%%  order %2d  frame %llu  %.1f frames/s  %s elapsed\033[K", static_cast<int>(f * 100), order,
-                     static_cast<unsigned long long>(frame + 1), rate, spent);
+        std::fprintf(stderr, "\r%3d%%  order %2d  frame %llu  %.1f frames/s  %s elapsed\033[K",
+                     static_cast<int>(f * 100), order, static_cast<unsigned long long>(frame + 1), rate, spent);
         lineShown = true;
     } else {
         std::fprintf(stderr, "plomvardix-capture: %d%%  order %d  frame %llu  %.1f frames/s  %s elapsed\n",
