@@ -56,8 +56,9 @@ void setSwapHook(void (*hook)(uint64_t frame));
 enum class RowOrder { TopFirst, BottomFirst };
 bool readFrame(unsigned char* rgb, RowOrder rows = RowOrder::TopFirst);
 
-// Called by exitProcess, in registration order, before the process ends. False when full.
-bool addExitHook(void (*hook)());
+// Called by exitProcess with its status, in registration order, before the process ends (a hook
+// may end it itself). False when full.
+bool addExitHook(void (*hook)(int status));
 
 // A current GL context with the demo's pixel format, for tests that draw without the driver.
 bool openContext();

@@ -49,7 +49,7 @@ struct OfflineData {
     void (*boxHook)(const char*, const char*, unsigned) = nullptr;
 
     void (*swapHook)(uint64_t) = nullptr;
-    void (*exitHooks[exitHookCapacity])() = {};
+    void (*exitHooks[exitHookCapacity])(int) = {};
     int exitHookCount = 0;
 };
 
@@ -107,6 +107,8 @@ WindowStep openDisplay(bool fullscreen, int width, int height, int)
         // Always the offscreen driver on Mesa's software renderer: other drivers give other pixels.
         setenv("SDL_VIDEODRIVER", "offscreen", 1);
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+        // Nothing here reads SDL's quit events: SIGINT and SIGTERM stay with the program.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (!sdl_window::openVideo("offline"))
             return WindowStep::WindowSystem;
     }
@@ -178,7 +180,7 @@ void swapBuffers()
 void exitProcess(int code)
 {
     for (int k = 0; k < data.exitHookCount; ++k)
-        data.exitHooks[k]();
+        data.exitHooks[k](code);
     std::fflush(stdout);
     std::fflush(stderr);
     std::exit(code);
@@ -317,7 +319,7 @@ bool readFrame(unsigned char* rgb, RowOrder rows)
     return true;
 }
 
-bool addExitHook(void (*hook)())
+bool addExitHook(void (*hook)(int))
 {
     if (data.exitHookCount >= exitHookCapacity)
         return false;

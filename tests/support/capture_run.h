@@ -1,6 +1,8 @@
 // What the plomvardix-capture end-to-end tests share: a scratch folder per test, running the real
-// executable, reading its frame-step log, its WAV and its PNG files.
+// executable, reading its frame-step log (capture_log.h), its WAV and its PNG files.
 #pragma once
+
+#include "support/capture_log.h"
 
 #include <gtest/gtest.h>
 
@@ -25,41 +27,12 @@ struct Outcome {
     std::string out, err;
 };
 
-// One line of the frame-step log: frame,seconds,order,row,scene,t.
-struct Step {
-    long frame;
-    std::string seconds;  // as written, to do exact sums with
-    int order;
-    int row;
-    std::string scene;  // empty when the step rendered nothing
-    double t;
-};
-
 inline std::string slurp(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-inline std::vector<std::string> splitCsv(const std::string& line)
-{
-    std::vector<std::string> fields;
-    std::stringstream row(line);
-    std::string field;
-    while (std::getline(row, field, ','))
-        fields.push_back(field);
-    if (!line.empty() && line.back() == ',')
-        fields.emplace_back();
-    return fields;
-}
-
-// "12.345678" seconds as whole microseconds.
-inline uint64_t micros(const std::string& seconds)
-{
-    const size_t dot = seconds.find('.');
-    return std::stoull(seconds.substr(0, dot)) * 1000000 + std::stoull(seconds.substr(dot + 1));
 }
 
 // Little-endian 32-bit word of a file's bytes.
@@ -80,29 +53,15 @@ inline Outcome runCapture(const std::string& arguments, const fs::path& from, co
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(scratch / "stdout"), slurp(scratch / "stderr")};
 }
 
-// The lines of a frame-step log, header first.
-inline std::vector<std::vector<std::string>> readLogLines(const fs::path& log)
-{
-    std::vector<std::vector<std::string>> lines;
-    std::ifstream in(log);
-    std::string line;
-    while (std::getline(in, line))
-        lines.push_back(splitCsv(line));
-    return lines;
-}
+using capture_log::micros;
+using capture_log::Step;
 
-// The steps of a frame-step log.
+// The steps of a frame-step log; every line must be whole.
 inline std::vector<Step> readSteps(const fs::path& log)
 {
-    std::vector<Step> steps;
-    auto lines = readLogLines(log);
-    for (size_t k = 1; k < lines.size(); ++k) {
-        const auto& f = lines[k];
-        EXPECT_EQ(f.size(), 6u) << "log line " << k;
-        if (f.size() == 6)
-            steps.push_back({std::atol(f[0].c_str()), f[1], std::atoi(f[2].c_str()), std::atoi(f[3].c_str()), f[4],
-                             std::atof(f[5].c_str())});  // t is empty when nothing rendered
-    }
+    size_t malformed = 0;
+    std::vector<Step> steps = capture_log::readSteps(log.string(), &malformed);
+    EXPECT_EQ(malformed, 0u) << log;
     return steps;
 }
 
@@ -131,7 +90,7 @@ protected:
         return run("--log '" + (dir / "log.csv").string() + "' " + arguments, from);
     }
 
-    std::vector<std::vector<std::string>> logLines() { return readLogLines(dir / "log.csv"); }
+    std::vector<std::vector<std::string>> logLines() { return capture_log::readLines((dir / "log.csv").string()); }
     std::vector<Step> steps() { return readSteps(dir / "log.csv"); }
 };
 

@@ -1,10 +1,11 @@
-// An output written under a temporary name and renamed when complete.
+// Files written under a temporary name and renamed once complete.
 #include "output_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,21 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The temporary names a second Ctrl-C removes. The log, the WAV, the video and the two frames the
+// PNG writers may hold at once; a file that finds no place is still written, only not removed then.
+constexpr int partCapacity = 8;
+std::atomic<const char*> partFiles[partCapacity];
+
+int enlist(const char* path)
+{
+    for (int k = 0; k < partCapacity; ++k) {
+        const char* none = nullptr;
+        if (partFiles[k].compare_exchange_strong(none, path))
+            return k;
+    }
+    return -1;
+}
 
 // Makes and removes a scratch file: the only sure test that a folder takes files (access() says
 // yes to root on a read-only file system).
@@ -31,18 +47,48 @@ bool folderTakesFiles(const std::string& folder, std::string& error)
 
 }  // namespace
 
-bool OutputFile::prepare(const std::string& given, std::string& error)
+void removePartFilesNow()
+{
+    for (auto& entry : partFiles) {
+        const char* path = entry.exchange(nullptr);
+        if (path)
+            ::unlink(path);
+    }
+}
+
+void PartFile::forget()
+{
+    if (registered >= 0)
+        partFiles[registered].store(nullptr);
+    registered = -1;
+}
+
+bool PartFile::name(const char* path)
+{
+    forget();
+    direct = false;
+    int length = std::snprintf(finalPath, sizeof finalPath, "%s", path);
+    if (length < 0 || length >= pathCapacity)
+        return false;
+    std::snprintf(partPath, sizeof partPath, "%s.part", finalPath);
+    registered = enlist(partPath);
+    return true;
+}
+
+bool PartFile::prepare(const std::string& given, std::string& error)
 {
     // Absolute: the demo moves to its data folder before the outputs are finished.
     std::error_code code;
     std::string path = given.empty() ? given : fs::absolute(given, code).string();
-    finalPath = path;
-    temporary.clear();
-    struct stat info;
     if (path.empty()) {
         error = "empty file name";
         return false;
     }
+    if (path.size() >= pathCapacity) {
+        error = "file name too long: " + path;
+        return false;
+    }
+    struct stat info;
     if (::stat(path.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) {
             error = path + " is a folder, not a file";
@@ -56,6 +102,9 @@ bool OutputFile::prepare(const std::string& given, std::string& error)
                 return false;
             }
             ::close(fd);
+            name(path.c_str());
+            forget();
+            direct = true;
             return true;
         }
     }
@@ -65,28 +114,31 @@ bool OutputFile::prepare(const std::string& given, std::string& error)
         error = "no folder " + folder + " for " + path;
         return false;
     }
-    if (!folderTakesFiles(folder, error))
-        return false;
-    temporary = path + ".part";
-    return true;
+    return folderTakesFiles(folder, error) && name(path.c_str());
 }
 
-bool OutputFile::commit()
+bool PartFile::commit()
 {
-    if (temporary.empty())
+    if (direct)
         return true;
-    if (std::rename(temporary.c_str(), finalPath.c_str()) != 0) {
+    if (std::rename(partPath, finalPath) != 0) {
+        int code = errno;
         discard();
+        errno = code;
         return false;
     }
-    temporary.clear();
+    forget();
     return true;
 }
 
-void OutputFile::discard()
+void PartFile::discard(bool committed)
 {
-    if (!temporary.empty())
-        std::remove(temporary.c_str());
+    if (direct)
+        return;
+    const char* path = committed ? finalPath : partPath;
+    if (std::remove(path) != 0 && errno != ENOENT)
+        std::fprintf(stderr, "plomvardix-capture: cannot remove %s: %s\n", path, std::strerror(errno));
+    forget();
 }
 
 bool prepareFolder(std::string& path, std::string& error)

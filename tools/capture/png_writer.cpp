@@ -6,6 +6,7 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -109,76 +110,81 @@ bool PngEncoder::write(const char* path, const unsigned char* rgb, offline::RowO
     return std::fclose(out) == 0 && ok;
 }
 
-PngQueue::~PngQueue()
+bool PngOutput::open(std::string& error)
 {
-    finish();
+    if (!prepareFolder(folder, error))
+        return false;
+    folder = (std::filesystem::path(folder) / "").string();  // ends in the separator
+    rendererEncoder.emplace(offline::frameWidth, offline::frameHeight);
+    queue.start(itemCount, static_cast<size_t>(offline::frameWidth) * offline::frameHeight * 3, [this] { run(); });
+    return true;
 }
 
-void PngQueue::start(const std::string& where)
+bool PngOutput::wanted(uint64_t frame) const
 {
-    folder = (std::filesystem::path(where) / "").string();  // ends in the separator
-    rendererEncoder.emplace(frameWidth, frameHeight);
-    rendererFrame.assign(static_cast<size_t>(frameWidth) * frameHeight * 3, 0);
-    queue.start(slotCount, rendererFrame.size(), [this] { run(); });
+    for (const Range& range : ranges)
+        if (frame >= range.first && frame <= range.last)
+            return true;
+    return false;
 }
 
-unsigned char* PngQueue::frameBuffer()
+bool PngOutput::frame(const Frame& frame)
 {
-    unsigned char* slot = queue.freeFrameBuffer();
-    if (!slot && queue.failed())
-        return nullptr;
-    filledOwn = slot == nullptr;
-    return filledOwn ? rendererFrame.data() : slot;
-}
-
-void PngQueue::push(uint64_t frame)
-{
-    if (filledOwn) {
-        write(*rendererEncoder, frame, rendererFrame.data());
-        return;
-    }
-    numbers[queue.pushed() % slotCount] = frame;
+    if (queue.failed())
+        return fail(queue.failure());
+    if (!wanted(frame.number))
+        return true;
+    const unsigned char* rgb = frame.pixels();
+    if (!rgb)
+        return fail("cannot read frame " + std::to_string(frame.number));
+    WorkQueue::Item* item = queue.tryClaim();
+    if (!item)
+        return write(*rendererEncoder, rendererFile, frame.number, rgb) || fail(queue.failure());
+    std::memcpy(item->bytes, rgb, static_cast<size_t>(offline::frameWidth) * offline::frameHeight * 3);
+    item->number = frame.number;
     queue.push();
+    return true;
 }
 
-void PngQueue::run()
+void PngOutput::run()
 {
     // llvmpipe's threads keep both cores of a small machine busy: at idle priority the writer
     // fills the gaps they leave instead of holding them up, and the renderer does the rest.
     sched_param idle{};
     pthread_setschedparam(pthread_self(), SCHED_IDLE, &idle);
-    PngEncoder encoder(frameWidth, frameHeight);
-    for (;;) {
-        auto hold = queue.lock();
-        queue.waitForWork(hold, [] { return false; });
-        if (queue.failedLocked() || !queue.frameQueued())
-            return;
-        uint64_t frame = numbers[queue.taken() % slotCount];
-        const unsigned char* rgb = queue.oldest();
-        hold.unlock();
-        write(encoder, frame, rgb);
+    PngEncoder encoder(offline::frameWidth, offline::frameHeight);
+    while (WorkQueue::Item* item = queue.next()) {
+        write(encoder, writerFile, item->number, item->bytes);
         queue.release();
     }
 }
 
-void PngQueue::write(PngEncoder& encoder, uint64_t frame, const unsigned char* rgb)
+bool PngOutput::write(PngEncoder& encoder, PartFile& file, uint64_t frame, const unsigned char* rgb)
 {
     // Names in fixed buffers: the renderer writes here too, once a frame at most.
-    char path[4096], part[4096 + 8];
+    char path[4096];
     int length = std::snprintf(path, sizeof path, "%s%06llu.png", folder.c_str(),
                                static_cast<unsigned long long>(frame));
-    std::snprintf(part, sizeof part, "%s.part", path);
-    const bool named = length > 0 && static_cast<size_t>(length) < sizeof path;
-    bool ok = named && encoder.write(part, rgb, offline::RowOrder::BottomFirst) && std::rename(part, path) == 0;
-    if (!ok) {
-        if (named)
-            std::remove(part);
-        queue.fail(std::string("cannot write ") + path);
-    }
+    if (length < 0 || static_cast<size_t>(length) >= sizeof path || !file.name(path))
+        return queue.fail(std::string("cannot write ") + path + ": file name too long");
+    errno = 0;
+    if (encoder.write(file.writePath(), rgb, offline::RowOrder::BottomFirst) && file.commit())
+        return true;
+    int code = errno;
+    file.discard();
+    return queue.fail(std::string("cannot write ") + path + (code ? std::string(": ") + std::strerror(code) : ""));
 }
 
-bool PngQueue::finish()
+bool PngOutput::finish(const RunEnd&, std::string& error)
 {
     queue.close();
-    return !failed();
+    if (!queue.failed())
+        return true;
+    error = queue.failure();
+    return false;
+}
+
+void PngOutput::discard()
+{
+    queue.cancel();
 }

@@ -1,12 +1,15 @@
 // Writes 8-bit RGB pictures as PNG files, compressed with ISA-L, on a thread of its own.
 #pragma once
 
-#include "frame_queue.h"
+#include "output.h"
+#include "output_file.h"
+#include "work_queue.h"
 #include "platform/offline.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Encodes RGB frames as PNG files: one IDAT, the Sub filter, ISA-L's deflate at level 1. Every
@@ -27,37 +30,34 @@ private:
     std::vector<unsigned char> file;         // the whole PNG file
 };
 
-// Frames handed over by the renderer, bottom row first as GL reads them, are written each under its
-// frame number, first under a temporary name and renamed once complete. The writer thread runs
-// only on processor time nothing else wants; whenever it is still busy, the renderer writes the
-// frame itself, so the writer can neither hold the rendering up nor starve it of a core.
-class PngQueue {
+// The PNG frames asked for, each under its frame number, first under a temporary name and renamed
+// once complete. A frame goes to the writer thread when it has room, which runs only on processor
+// time nothing else wants; whenever it is still busy, the renderer writes the frame itself, so the
+// writer can neither hold the rendering up nor starve it of a core.
+class PngOutput : public Output {
 public:
-    static constexpr int frameWidth = 640;
-    static constexpr int frameHeight = 480;
-
-    ~PngQueue();
-    void start(const std::string& folder);
-    // A frame to fill: the writer's when it has room, else the renderer's own. Null once a write
-    // has failed.
-    unsigned char* frameBuffer();
-    // Hands the filled frame to the writer, or writes it here and now when it is the renderer's own.
-    void push(uint64_t frame);
-    // Writes what is queued and stops; false when any file could not be written.
-    bool finish();
-    bool failed() { return queue.failed(); }
-    std::string failure() { return queue.failure(); }
+    struct Range {
+        uint64_t first, last;
+    };
+    PngOutput(std::string folder, std::vector<Range> frames) : folder(std::move(folder)), ranges(std::move(frames)) {}
+    bool open(std::string& error) override;
+    bool frame(const Frame& frame) override;
+    // Writes what is queued and stops; complete files stay.
+    bool finish(const RunEnd& end, std::string& error) override;
+    // Stops at once; complete files stay.
+    void discard() override;
 
 private:
+    bool wanted(uint64_t frame) const;
     void run();
-    void write(PngEncoder& encoder, uint64_t frame, const unsigned char* rgb);
+    // False with the reason kept by the queue.
+    bool write(PngEncoder& encoder, PartFile& file, uint64_t frame, const unsigned char* rgb);
 
-    // Few slots: what is still queued at the end is written at idle priority.
-    static constexpr int slotCount = 2;
+    // Few items: what is still queued at the end is written at idle priority.
+    static constexpr int itemCount = 2;
     std::string folder;
-    uint64_t numbers[slotCount] = {};
-    FrameQueue queue;
+    std::vector<Range> ranges;
+    WorkQueue queue;
     std::optional<PngEncoder> rendererEncoder;
-    std::vector<unsigned char> rendererFrame;
-    bool filledOwn = false;  // the last frameBuffer() was the renderer's own
+    PartFile rendererFile, writerFile;
 };

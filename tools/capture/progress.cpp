@@ -54,16 +54,17 @@ void Progress::update(uint64_t frame, int order, int row)
     tenthsShown = tenths;
     double elapsed = std::chrono::duration<double>(now - began).count();
     double rate = elapsed > 0 ? (frame + 1) / elapsed : 0;
-    char left[32] = "?";
-    if (f > 0.001)
-        formatTime(left, sizeof left, elapsed * (1 - f) / f);
+    // No time left is guessed: the scenes differ in cost tenfold, so the speed so far says little
+    // about the rest. The elapsed time and the speed are facts.
+    char spent[32];
+    formatTime(spent, sizeof spent, elapsed);
     if (terminal) {
-        std::fprintf(stderr, "\rorder %2d  frame %llu  %.1f frames/s  %s left\033[K", order,
-                     static_cast<unsigned long long>(frame + 1), rate, left);
+        std::fprintf(stderr, "\r%3d%%  order %2d  frame %llu  %.1f frames/s  %s elapsed\033[K",
+                     static_cast<int>(f * 100), order, static_cast<unsigned long long>(frame + 1), rate, spent);
         lineShown = true;
     } else {
-        std::fprintf(stderr, "plomvardix-capture: %d%%  order %d  frame %llu  %.1f frames/s  %s left\n",
-                     tenths * 10, order, static_cast<unsigned long long>(frame + 1), rate, left);
+        std::fprintf(stderr, "plomvardix-capture: %d%%  order %d  frame %llu  %.1f frames/s  %s elapsed\n",
+                     tenths * 10, order, static_cast<unsigned long long>(frame + 1), rate, spent);
     }
     std::fflush(stderr);
 }

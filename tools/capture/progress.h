@@ -1,5 +1,5 @@
 // The capture's progress on standard error: one line redrawn in place on a terminal, a plain line
-// every 10 % otherwise.
+// every 10 % otherwise; how far, where in the music, how fast and for how long so far.
 #pragma once
 
 #include <chrono>

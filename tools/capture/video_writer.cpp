@@ -1,6 +1,8 @@
 // Encodes the run's frames and sound into a video file through FFmpeg's libraries.
 #include "video_writer.h"
 
+#include "platform/offline.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -53,12 +55,12 @@ std::string checkVideoSettings(const VideoSettings& settings)
     return "";
 }
 
-struct VideoWriter::Codec {
+struct VideoOutput::Codec {
     AVCodecContext* context = nullptr;
     AVStream* stream = nullptr;
 };
 
-struct VideoWriter::Context {
+struct VideoOutput::Context {
     AVFormatContext* format = nullptr;
     Codec video, audio;
     SwsContext* sws = nullptr;
@@ -73,18 +75,18 @@ struct VideoWriter::Context {
     bool headerWritten = false;
 };
 
-uint64_t VideoWriter::samplesUpTo(uint64_t frame) const
+uint64_t VideoOutput::frameAt(uint64_t micros) const
+{
+    return (micros * static_cast<uint64_t>(settings.fps) + 999999) / 1000000;
+}
+
+uint64_t VideoOutput::samplesUpTo(uint64_t frame) const
 {
     // round(frame x rate / fps), in integers
     return (frame * sampleRate * 2 + static_cast<uint64_t>(settings.fps)) / (2 * static_cast<uint64_t>(settings.fps));
 }
 
-VideoWriter::~VideoWriter()
-{
-    abandon();
-}
-
-bool VideoWriter::fail(const std::string& what, int code)
+bool VideoOutput::failAv(const std::string& what, int code)
 {
     return queue.fail(code ? what + ": " + avError(code) : what);
 }
@@ -111,9 +113,8 @@ std::string openEncoder(const AVFormatContext* format, AVCodecContext* context, 
 
 }  // namespace
 
-bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
+bool VideoOutput::open(std::string& error)
 {
-    settings = wanted;
     // The encoders' own statistics would bury the capture's messages.
     av_log_set_level(AV_LOG_ERROR);
     error = checkVideoSettings(settings);
@@ -131,7 +132,7 @@ bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
         return false;
 
     av = new Context;
-    const std::string url = "file:" + output.writePath();
+    const std::string url = std::string("file:") + output.writePath();
     error = openContainer(url);
     if (error.empty())
         error = openVideoEncoder(videoCodec);
@@ -149,12 +150,11 @@ bool VideoWriter::open(const VideoSettings& wanted, std::string& error)
         return false;
     }
 
-    audio.assign(static_cast<size_t>(audioCapacity) * 2, 0);
-    queue.start(slotCount, static_cast<size_t>(frameWidth) * frameHeight * 3, [this] { run(); });
+    queue.start(itemCount, static_cast<size_t>(offline::frameWidth) * offline::frameHeight * 3, [this] { run(); });
     return true;
 }
 
-std::string VideoWriter::openContainer(const std::string& url)
+std::string VideoOutput::openContainer(const std::string& url)
 {
     const AVOutputFormat* container =
         av_guess_format(endsWith(settings.path, ".mp4") ? "mp4" : "matroska", nullptr, nullptr);
@@ -163,14 +163,14 @@ std::string VideoWriter::openContainer(const std::string& url)
     return "";
 }
 
-std::string VideoWriter::openVideoEncoder(const AVCodec* codec)
+std::string VideoOutput::openVideoEncoder(const AVCodec* codec)
 {
     AVCodecContext* v = avcodec_alloc_context3(codec);
     av->video.context = v;
     if (!v)
         return "out of memory";
-    v->width = frameWidth * settings.scale;
-    v->height = frameHeight * settings.scale;
+    v->width = offline::frameWidth * settings.scale;
+    v->height = offline::frameHeight * settings.scale;
     v->time_base = AVRational{1, settings.fps};
     v->framerate = AVRational{settings.fps, 1};
     v->sample_aspect_ratio = AVRational{1, 1};
@@ -195,7 +195,7 @@ std::string VideoWriter::openVideoEncoder(const AVCodec* codec)
     return openEncoder(av->format, v, codec, options);
 }
 
-std::string VideoWriter::openAudioEncoder(const AVCodec* codec)
+std::string VideoOutput::openAudioEncoder(const AVCodec* codec)
 {
     AVCodecContext* a = avcodec_alloc_context3(codec);
     av->audio.context = a;
@@ -210,7 +210,7 @@ std::string VideoWriter::openAudioEncoder(const AVCodec* codec)
     return openEncoder(av->format, a, codec, nullptr);
 }
 
-std::string VideoWriter::addStreams()
+std::string VideoOutput::addStreams()
 {
     const AVCodecContext* v = av->video.context;
     const AVCodecContext* a = av->audio.context;
@@ -229,10 +229,10 @@ std::string VideoWriter::addStreams()
 }
 
 // The picture's colour conversion, the sound's sample conversion and the frames they fill.
-std::string VideoWriter::prepareConversions()
+std::string VideoOutput::prepareConversions()
 {
     AVCodecContext* a = av->audio.context;
-    const int width = frameWidth * settings.scale, height = frameHeight * settings.scale;
+    const int width = offline::frameWidth * settings.scale, height = offline::frameHeight * settings.scale;
     const AVPixelFormat pixels = pictureFormat(settings);
     av->sws = sws_getContext(width, height, AV_PIX_FMT_RGB24, width, height, pixels, SWS_POINT, nullptr, nullptr,
                              nullptr);
@@ -262,115 +262,109 @@ std::string VideoWriter::prepareConversions()
     return "";
 }
 
-std::string VideoWriter::writeHeader(const std::string& url)
+std::string VideoOutput::writeHeader(const std::string& url)
 {
     int code = avio_open(&av->format->pb, url.c_str(), AVIO_FLAG_WRITE);
     if (code < 0)
-        return "cannot write " + output.writePath() + ": " + avError(code);
+        return std::string("cannot write ") + output.writePath() + ": " + avError(code);
     AVDictionary* options = nullptr;
     if (endsWith(settings.path, ".mp4"))
         av_dict_set(&options, "movflags", "+faststart", 0);
     code = avformat_write_header(av->format, &options);
     av_dict_free(&options);
     if (code < 0)
-        return "cannot write " + output.writePath() + ": " + avError(code);
+        return std::string("cannot write ") + output.writePath() + ": " + avError(code);
     av->headerWritten = true;
     return "";
 }
 
-unsigned char* VideoWriter::frameBuffer()
+bool VideoOutput::frame(const Frame& frame)
 {
-    return queue.frameBuffer();
-}
-
-void VideoWriter::pushFrame()
-{
+    const unsigned char* rgb = frame.pixels();
+    if (!rgb)
+        return fail("cannot read frame " + std::to_string(frame.number));
+    WorkQueue::Item* item = queue.claim();
+    if (!item)
+        return fail(queue.failure());
+    // A picture is shown from the first video frame at or after its time, and never two in one.
+    int64_t slot = static_cast<int64_t>(frameAt(frame.micros));
+    lastSlot = slot > lastSlot ? slot : lastSlot + 1;
+    std::memcpy(item->bytes, rgb, static_cast<size_t>(offline::frameWidth) * offline::frameHeight * 3);
+    item->kind = Picture;
+    item->number = static_cast<uint64_t>(lastSlot);
     queue.push();
+    return true;
 }
 
-void VideoWriter::pushAudio(const int16_t* stereo, uint32_t frames)
+bool VideoOutput::sound(const int16_t* stereo, uint32_t frames, uint32_t rate)
 {
+    if (rate != sampleRate)
+        return fail("the sound comes at " + std::to_string(rate) + " Hz, the video takes " +
+                    std::to_string(sampleRate));
+    const uint32_t most = static_cast<uint32_t>(offline::frameWidth * offline::frameHeight * 3 / 4);
     while (frames > 0) {
-        auto hold = queue.lock();
-        // Sound more than a second past the last frame pushed can have no picture to go with: it
-        // is dropped rather than left to fill the ring while the encoder waits for frames.
-        uint64_t limit = samplesUpTo(queue.pushed() + static_cast<uint64_t>(settings.fps));
-        if (audioIn >= limit)
-            return;
-        if (frames > limit - audioIn)
-            frames = static_cast<uint32_t>(limit - audioIn);
-        queue.waitForRoom(hold, [&] { return audioIn - audioOut < audioCapacity; });
-        if (queue.failedLocked())
-            return;
-        uint32_t at = static_cast<uint32_t>(audioIn % audioCapacity);
-        uint32_t room = static_cast<uint32_t>(audioCapacity - (audioIn - audioOut));
-        uint32_t n = frames < room ? frames : room;
-        if (n > audioCapacity - at)
-            n = audioCapacity - at;
-        hold.unlock();
-        // Only this thread writes past audioIn; the encoder reads below it.
-        std::memcpy(audio.data() + static_cast<size_t>(at) * 2, stereo, static_cast<size_t>(n) * 4);
-        hold.lock();
-        audioIn += n;
-        queue.notifyWorker();
+        WorkQueue::Item* item = queue.claim();
+        if (!item)
+            return fail(queue.failure());
+        uint32_t n = frames < most ? frames : most;
+        std::memcpy(item->bytes, stereo, static_cast<size_t>(n) * 4);
+        item->kind = Sound;
+        item->count = n;
+        queue.push();
         stereo += static_cast<size_t>(n) * 2;
         frames -= n;
     }
+    return true;
 }
 
-void VideoWriter::run()
+// Pictures and sound come in the order of the virtual clock; the muxer interleaves the packets.
+void VideoOutput::run()
 {
-    for (;;) {
-        auto hold = queue.lock();
-        // Sound is taken only up to the frames pushed so far, so that it ends where the pictures do.
-        auto soundWanted = [&] { return static_cast<int64_t>(samplesUpTo(queue.pushed())); };
-        queue.waitForWork(hold, [&] { return audioOut < audioIn && av->soundKept < soundWanted(); });
-        if (queue.failedLocked())
+    while (WorkQueue::Item* item = queue.next()) {
+        bool ok = item->kind == Picture
+                      ? encodePicture(item->bytes, static_cast<int64_t>(item->number))
+                      : encodeAudio(reinterpret_cast<const int16_t*>(item->bytes), item->count);
+        if (!ok)
             return;
-        int64_t wanted = soundWanted();
-        uint64_t available = audioIn - audioOut;
-        bool frameReady = queue.frameQueued();
-        if (!frameReady && queue.closed() && (available == 0 || av->soundKept >= wanted))
-            return;
-        hold.unlock();
-
-        if (available > 0 && av->soundKept < wanted) {
-            uint64_t take = available;
-            if (static_cast<int64_t>(take) > wanted - av->soundKept)
-                take = static_cast<uint64_t>(wanted - av->soundKept);
-            uint32_t at = static_cast<uint32_t>(audioOut % audioCapacity);
-            if (take > audioCapacity - at)
-                take = audioCapacity - at;
-            if (!encodeAudio(audio.data() + static_cast<size_t>(at) * 2, static_cast<uint32_t>(take)))
-                return;
-            hold.lock();
-            audioOut += take;
-            hold.unlock();
-            queue.notifyRoom();
-        }
-        if (frameReady) {
-            if (!encodeFrame(queue.oldest()))
-                return;
-            queue.release();
-        }
+        queue.release();
     }
 }
 
-bool VideoWriter::encodeFrame(const unsigned char* rgb)
+// The picture on screen until now, again for every video frame before `end`.
+bool VideoOutput::holdPicture(int64_t end)
 {
+    while (shown >= 0 && shown + 1 < end)
+        if (!sendPicture(++shown))
+            return false;
+    return true;
+}
+
+bool VideoOutput::sendPicture(int64_t pts)
+{
+    av->picture->pts = pts;
+    int code = avcodec_send_frame(av->video.context, av->picture);
+    if (code < 0)
+        return failAv("cannot encode the video", code);
+    return drain(av->video, false);
+}
+
+bool VideoOutput::encodePicture(const unsigned char* rgb, int64_t pts)
+{
+    if (!holdPicture(pts))
+        return false;
     // The frame comes bottom row first, as GL reads it; the turn is made here, off the render thread.
     const int scale = settings.scale;
-    const int inStride = frameWidth * 3;
-    const unsigned char* source = rgb + (frameHeight - 1) * inStride;
+    const int inStride = offline::frameWidth * 3;
+    const unsigned char* source = rgb + (offline::frameHeight - 1) * inStride;
     int sourceStride = -inStride;
     if (scale > 1) {
         // Nearest neighbour: every pixel becomes a scale x scale block.
         const size_t outStride = static_cast<size_t>(inStride) * scale;
-        for (int y = 0; y < frameHeight; ++y) {
+        for (int y = 0; y < offline::frameHeight; ++y) {
             unsigned char* row = av->scaled.data() + static_cast<size_t>(y) * scale * outStride;
-            const unsigned char* in = rgb + (frameHeight - 1 - y) * inStride;
+            const unsigned char* in = rgb + (offline::frameHeight - 1 - y) * inStride;
             unsigned char* out = row;
-            for (int x = 0; x < frameWidth; ++x, in += 3)
+            for (int x = 0; x < offline::frameWidth; ++x, in += 3)
                 for (int k = 0; k < scale; ++k, out += 3) {
                     out[0] = in[0];
                     out[1] = in[1];
@@ -384,18 +378,19 @@ bool VideoWriter::encodeFrame(const unsigned char* rgb)
     }
     int code = av_frame_make_writable(av->picture);
     if (code < 0)
-        return fail("cannot encode the video", code);
+        return failAv("cannot encode the video", code);
     const uint8_t* planes[1] = {source};
     const int strides[1] = {sourceStride};
-    sws_scale(av->sws, planes, strides, 0, frameHeight * scale, av->picture->data, av->picture->linesize);
-    av->picture->pts = static_cast<int64_t>(queue.taken());
-    code = avcodec_send_frame(av->video.context, av->picture);
-    if (code < 0)
-        return fail("cannot encode the video", code);
-    return drain(av->video, false);
+    sws_scale(av->sws, planes, strides, 0, offline::frameHeight * scale, av->picture->data, av->picture->linesize);
+    // The first picture also stands for any time before it.
+    for (int64_t at = shown < 0 ? 0 : pts; at <= pts; ++at)
+        if (!sendPicture(at))
+            return false;
+    shown = pts;
+    return true;
 }
 
-bool VideoWriter::encodeAudio(const int16_t* stereo, uint32_t frames)
+bool VideoOutput::encodeAudio(const int16_t* stereo, uint32_t frames)
 {
     av->soundKept += frames;
     const int size = av->sound->nb_samples;
@@ -405,7 +400,7 @@ bool VideoWriter::encodeAudio(const int16_t* stereo, uint32_t frames)
         if (av->soundFill == 0) {
             int code = av_frame_make_writable(av->sound);
             if (code < 0)
-                return fail("cannot encode the sound", code);
+                return failAv("cannot encode the sound", code);
         }
         int n = size - av->soundFill;
         if (static_cast<uint32_t>(n) > frames)
@@ -420,7 +415,7 @@ bool VideoWriter::encodeAudio(const int16_t* stereo, uint32_t frames)
         }
         const uint8_t* in[1] = {reinterpret_cast<const uint8_t*>(stereo)};
         if (swr_convert(av->swr, out, n, in, n) != n)
-            return fail("cannot convert the sound");
+            return failAv("cannot convert the sound");
         av->soundFill += n;
         stereo += static_cast<size_t>(n) * 2;
         frames -= static_cast<uint32_t>(n);
@@ -431,7 +426,7 @@ bool VideoWriter::encodeAudio(const int16_t* stereo, uint32_t frames)
 }
 
 // Sends the samples gathered in `sound`; the last one may be shorter than the codec's frame.
-bool VideoWriter::flushAudio(bool last)
+bool VideoOutput::flushAudio(bool last)
 {
     if (av->soundFill == 0)
         return true;
@@ -450,82 +445,95 @@ bool VideoWriter::flushAudio(bool last)
     av->soundFill = 0;
     int code = avcodec_send_frame(av->audio.context, av->sound);
     if (code < 0)
-        return fail("cannot encode the sound", code);
+        return failAv("cannot encode the sound", code);
     return drain(av->audio, false);
 }
 
-bool VideoWriter::drain(Codec& codec, bool flushing)
+bool VideoOutput::drain(Codec& codec, bool flushing)
 {
     for (;;) {
         int code = avcodec_receive_packet(codec.context, av->packet);
         if (code == AVERROR(EAGAIN) || (flushing && code == AVERROR_EOF))
             return true;
         if (code < 0)
-            return fail("cannot encode", code);
+            return failAv("cannot encode", code);
         av_packet_rescale_ts(av->packet, codec.context->time_base, codec.stream->time_base);
         av->packet->stream_index = codec.stream->index;
         code = av_interleaved_write_frame(av->format, av->packet);
         if (code < 0)
-            return fail("cannot write " + output.writePath(), code);
+            return failAv(std::string("cannot write ") + output.writePath(), code);
     }
 }
 
-bool VideoWriter::finish(std::string& error)
+// Everything after the last picture: held to the end, the sound's tail, the encoders' own, the trailer.
+bool VideoOutput::complete(const RunEnd& end)
 {
-    if (!av) {
-        error = "no video open";
+    int64_t frames = static_cast<int64_t>(frameAt(end.micros));
+    if (frames <= lastSlot)
+        frames = lastSlot + 1;
+    if (!holdPicture(frames))
         return false;
+    // The sound track runs exactly as long as the pictures: silence fills a short end.
+    int64_t wanted = static_cast<int64_t>(samplesUpTo(static_cast<uint64_t>(frames)));
+    static const int16_t silence[2048] = {};
+    while (av->soundKept < wanted) {
+        int64_t n = wanted - av->soundKept;
+        if (!encodeAudio(silence, static_cast<uint32_t>(n < 1024 ? n : 1024)))
+            return false;
     }
+    if (!flushAudio(true))
+        return false;
+    int code = avcodec_send_frame(av->video.context, nullptr);
+    if (code < 0 || !drain(av->video, true))
+        return code < 0 ? failAv("cannot encode the video", code) : false;
+    code = avcodec_send_frame(av->audio.context, nullptr);
+    if (code < 0 || !drain(av->audio, true))
+        return code < 0 ? failAv("cannot encode the sound", code) : false;
+    code = av_write_trailer(av->format);
+    av->headerWritten = false;
+    if (code < 0)
+        return failAv(std::string("cannot finish ") + output.writePath(), code);
+    // Any write error along the way, including the last buffer's.
+    avio_flush(av->format->pb);
+    if (av->format->pb->error < 0)
+        return failAv(std::string("cannot write ") + output.writePath(), av->format->pb->error);
+    code = avio_closep(&av->format->pb);
+    if (code < 0)
+        return failAv(std::string("cannot write ") + output.writePath(), code);
+    return true;
+}
+
+bool VideoOutput::finish(const RunEnd& end, std::string& error)
+{
     queue.close();
-    bool ok = !failed();
-    if (ok) {
-        // The sound track runs exactly as long as the pictures: silence fills a short end.
-        int64_t wanted = static_cast<int64_t>(samplesUpTo(queue.pushed()));
-        static const int16_t silence[2048] = {};
-        while (ok && av->soundKept < wanted) {
-            int64_t n = wanted - av->soundKept;
-            ok = encodeAudio(silence, static_cast<uint32_t>(n < 1024 ? n : 1024));
-        }
-        ok = ok && flushAudio(true);
-        int code = 0;
-        if (ok && (code = avcodec_send_frame(av->video.context, nullptr)) < 0)
-            ok = fail("cannot encode the video", code);
-        ok = ok && drain(av->video, true);
-        if (ok && (code = avcodec_send_frame(av->audio.context, nullptr)) < 0)
-            ok = fail("cannot encode the sound", code);
-        ok = ok && drain(av->audio, true);
-        if (ok && (code = av_write_trailer(av->format)) < 0)
-            ok = fail("cannot finish " + output.writePath(), code);
-        av->headerWritten = false;
-        if (ok && av->format->pb) {
-            // Any write error along the way, including the last buffer's.
-            avio_flush(av->format->pb);
-            if (av->format->pb->error < 0)
-                ok = fail("cannot write " + output.writePath(), av->format->pb->error);
-        }
-        if (av->format->pb && (code = avio_closep(&av->format->pb)) < 0 && ok)
-            ok = fail("cannot write " + output.writePath(), code);
-    }
+    bool ok = !queue.failed() && complete(end);
     closeAll();
     if (ok && !output.commit())
-        ok = fail("cannot rename " + output.writePath() + " to " + output.path());
+        ok = failAv(std::string("cannot rename ") + output.writePath() + " to " + output.path());
     if (!ok) {
         output.discard();
-        error = failure();
+        error = queue.failure();
     }
+    committed = ok;
     return ok;
 }
 
-void VideoWriter::abandon()
+VideoOutput::~VideoOutput()
 {
-    if (!av)
-        return;
     queue.cancel();
     closeAll();
-    output.discard();
 }
 
-void VideoWriter::closeAll()
+void VideoOutput::discard()
+{
+    queue.cancel();
+    closeAll();
+    if (output.path()[0])
+        output.discard(committed);
+    committed = false;
+}
+
+void VideoOutput::closeAll()
 {
     if (!av)
         return;

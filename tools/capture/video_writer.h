@@ -2,7 +2,8 @@
 // its own: H.264 + AAC in MP4 or Matroska, or FFV1 + FLAC in Matroska (lossless).
 #pragma once
 
-#include "frame_queue.h"
+#include "output.h"
+#include "work_queue.h"
 #include "output_file.h"
 
 #include <cstdint>
@@ -25,38 +26,30 @@ std::string checkVideoSettings(const VideoSettings& settings);
 // The x264 preset names.
 bool knownPreset(const std::string& name);
 
-class VideoWriter {
+// The video's clock is the virtual clock: the picture on screen is repeated, at the video's frame
+// rate, for as long as it stays there (through the loading sequence's sleeps too), and the sound
+// is every sample heard from virtual time 0, as in the WAV.
+class VideoOutput : public Output {
 public:
-    static constexpr int frameWidth = 640;
-    static constexpr int frameHeight = 480;
     static constexpr int sampleRate = 44100;
 
-    ~VideoWriter();
-    // Opens the file under a temporary name, the encoders and the container; starts the encoding
-    // thread. False with a one-line reason.
-    bool open(const VideoSettings& settings, std::string& error);
+    explicit VideoOutput(const VideoSettings& settings) : settings(settings) {}
+    ~VideoOutput() override;
+    // Opens the file under a temporary name, the encoders and the container; starts the encoding thread.
+    bool open(std::string& error) override;
+    // Hands the picture to the encoder, shown from the first video frame at or after its time.
+    bool frame(const Frame& frame) override;
+    // Interleaved stereo at 44100 Hz, in order from virtual time 0.
+    bool sound(const int16_t* stereo, uint32_t frames, uint32_t rate) override;
+    // Encodes what is queued, holds the last picture to the end, gives the sound exactly the
+    // pictures' length, finishes the file and renames it.
+    bool finish(const RunEnd& end, std::string& error) override;
+    void discard() override;
 
-    // A free 640 x 480 RGB frame (bottom row first, as GL reads it) to fill; waits while the encoder is behind. Null
-    // once the encoder has failed.
-    unsigned char* frameBuffer();
-    // Hands the filled frame to the encoder: frames are shown in the order they are pushed, frame n
-    // at n / fps seconds.
-    void pushFrame();
-    // Interleaved stereo at 44100 Hz, in order; the samples up to frame n are round(n x 44100 / fps).
-    void pushAudio(const int16_t* stereo, uint32_t frames);
-
-    // Samples of sound before frame n: round(n x 44100 / fps).
+    // Samples of sound before video frame n: round(n x 44100 / fps).
     uint64_t samplesUpTo(uint64_t frame) const;
-
-    bool failed() { return queue.failed(); }
-    std::string failure() { return queue.failure(); }
-    uint64_t framesPushed() const { return queue.pushed(); }
-
-    // Encodes what is queued, gives the sound exactly the pictures' length, finishes the file and
-    // renames it. False with a one-line reason; the temporary file is then removed.
-    bool finish(std::string& error);
-    // Stops without finishing and removes the temporary file.
-    void abandon();
+    // The first video frame at or after a virtual time.
+    uint64_t frameAt(uint64_t micros) const;
 
 private:
     struct Codec;
@@ -68,22 +61,24 @@ private:
     std::string prepareConversions();
     std::string writeHeader(const std::string& url);
     void run();
-    bool encodeFrame(const unsigned char* rgb);
+    bool encodePicture(const unsigned char* rgb, int64_t pts);
+    bool holdPicture(int64_t end);
+    bool sendPicture(int64_t pts);
     bool encodeAudio(const int16_t* stereo, uint32_t frames);
     bool flushAudio(bool last);
     bool drain(Codec& codec, bool flushing);
-    bool fail(const std::string& what, int code = 0);
+    bool failAv(const std::string& what, int code = 0);
+    bool complete(const RunEnd& end);
     void closeAll();
 
+    enum Kind { Picture, Sound };
+    static constexpr int itemCount = 16;
     VideoSettings settings;
-    OutputFile output;
+    PartFile output;
+    bool committed = false;
     struct Context;
     Context* av = nullptr;
-
-    static constexpr int slotCount = 12;
-    static constexpr uint32_t audioCapacity = 1u << 18;  // stereo frames, about 6 s
-    std::vector<int16_t> audio;
-    uint64_t audioIn = 0;   // stereo frames pushed (guarded by the frame queue's lock)
-    uint64_t audioOut = 0;  // stereo frames taken from the ring
-    FrameQueue queue;
+    int64_t lastSlot = -1;  // the renderer's: the video frame of the last picture pushed
+    int64_t shown = -1;     // the encoder's: the last video frame encoded
+    WorkQueue queue;
 };
