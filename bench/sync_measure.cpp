@@ -9,6 +9,7 @@
 //
 // Run through bench/sync, which starts a private PulseAudio server and the capture run.
 #include "it_writer.h"
+#include "support/capture_log.h"
 #include "write_file.h"
 #include "music/mixer.h"
 #include "platform/audio_output.h"
@@ -25,7 +26,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -312,26 +312,15 @@ int offline(const std::string& wavPath, const std::string& logPath)
         std::fprintf(stderr, "bench-sync: cannot read %s\n", wavPath.c_str());
         return 1;
     }
-    std::ifstream log(logPath);
-    std::string line;
-    std::getline(log, line);  // header: frame,seconds,order,row,scene,t
     int lastIndex = -1;
     std::vector<double> offsets;
-    while (std::getline(log, line)) {
-        std::stringstream fields(line);
-        std::string frame, secondsText, order, row;
-        std::getline(fields, frame, ',');
-        std::getline(fields, secondsText, ',');
-        std::getline(fields, order, ',');
-        std::getline(fields, row, ',');
-        if (order.empty() || row.empty())
-            continue;
-        int o = std::atoi(order.c_str());
-        int r = std::atoi(row.c_str());
+    for (const capture_log::Step& step : capture_log::readSteps(logPath)) {
+        int o = step.order;
+        int r = step.row;
         int index = o * 128 + r;
         // The drums play from order 5; the first frame that shows each beat row.
         if (index != lastIndex && r % 8 == 0 && o >= 5) {
-            double shown = std::atof(secondsText.c_str());
+            double shown = std::atof(step.seconds.c_str());
             double onset = beatOnset(left, shown);
             if (onset >= 0)
                 offsets.push_back((shown - onset) * 1000);
