@@ -22,8 +22,9 @@ enum : int { idNone = 0, idOk = 1, idYes = 6, idNo = 7 };
 // without a display learns what it said. Returns idNone when no box could be shown.
 int messageBox(const char* text, const char* caption, unsigned style);
 
-// Makes the working directory one that holds data/: the current one if it has it, otherwise the
-// executable's folder or the installed data folder beside it.
+// Makes the working directory one whose data/ holds the demo's module: the current one, otherwise
+// the executable's folder, otherwise the installed data folder beside it; when none does, says
+// where it looked and leaves the working directory as it was.
 void enterDataFolder();
 
 // The steps of opening the window with its GL context, in the order they are taken. The window
