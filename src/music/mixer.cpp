@@ -3,12 +3,10 @@
 #include "music/mixer.h"
 
 #include "platform/audio_output.h"
+#include "platform/regular_file.h"
 
 #include <libopenmpt/libopenmpt.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -236,29 +234,6 @@ bool setVolume(uint32_t volume)
     return true;
 }
 
-namespace {
-
-// Only a regular file is opened: a FIFO would hold the open for ever, and a device or a folder
-// is no module (a folder even "opens" and seeks to a size). They fail as a missing file does.
-std::FILE* openRegularFile(const char* path)
-{
-    struct stat status;
-    if (::stat(path, &status) != 0 || !S_ISREG(status.st_mode))
-        return nullptr;
-    // Not blocking, should the name have become a FIFO since.
-    int descriptor = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
-        return nullptr;
-    std::FILE* file = nullptr;
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode))
-        file = ::fdopen(descriptor, "rb");
-    if (file == nullptr)
-        ::close(descriptor);
-    return file;
-}
-
-}  // namespace
-
 // The module is loaded paused; musicPlay starts it.
 uint32_t musicLoad(const char* path)
 {
@@ -266,7 +241,7 @@ uint32_t musicLoad(const char* path)
         return 0;
     // Read whole: libopenmpt reading through a FILE seeks for nearly every read, and on a
     // module of this size that costs a few hundred milliseconds of start-up.
-    std::FILE* file = openRegularFile(path);
+    std::FILE* file = platform::openRegularFile(path);
     if (file == nullptr)
         return 0;
     long size = -1;

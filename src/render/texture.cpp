@@ -2,10 +2,9 @@
 // colour map, zero origin) into a GL texture. Every reject is silent apart from the log line.
 #include "render/texture.h"
 
+#include "platform/regular_file.h"
+
 #include <GL/gl.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdio>
@@ -92,28 +91,9 @@ static void upload(Texture& texture)
         glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
 }
 
-// Only a regular file is opened: a FIFO would hold the open, and loading, for ever, and a device
-// or a folder is no picture. Anything else fails as a missing file does.
-static FILE* openRegularFile(const char* path)
-{
-    struct stat status;
-    if (::stat(path, &status) != 0 || !S_ISREG(status.st_mode))
-        return nullptr;
-    // Not blocking, should the name have become a FIFO since.
-    int descriptor = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
-        return nullptr;
-    FILE* file = nullptr;
-    if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode))
-        file = ::fdopen(descriptor, "rb");
-    if (file == nullptr)
-        ::close(descriptor);
-    return file;
-}
-
 bool loadTGA(Texture& texture, const char* path)
 {
-    FILE* file = openRegularFile(path);
+    FILE* file = platform::openRegularFile(path);
     std::printf("Loading texture %s", path);
     if (!file)
         return false;
