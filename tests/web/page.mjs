@@ -144,11 +144,14 @@ try {
   check(b.order * 1000 + b.row > a.order * 1000 + a.row, `the position advances (${a.order}.${a.row} to ${b.order}.${b.row})`);
 
   await page.evaluate(() => Module.audioWeb.context.suspend());
-  const held = await state(page);
+  // A frame drawn before the suspension may still be the last one reported.
+  const suspended = await state(page);
+  const held = await until(page, (s) => s.steps >= suspended.steps + 2, 10000) || suspended;
   await sleep(600);
-  const still = await state(page);
+  const still = await until(page, (s) => s.steps >= held.steps + 3, 10000) || held;
   check(still.steps > held.steps && still.order === held.order && still.row === held.row,
-    `with the context suspended the frames go on and the position stands (${held.order}.${held.row})`);
+    `with the context suspended the frames go on and the position stands (${held.order}.${held.row}, ` +
+    `${still.order}.${still.row} 0.6 s later)`);
   await page.evaluate(() => Module.audioWeb.context.resume());
   check(!!(await until(page, (s) => s.order * 1000 + s.row > held.order * 1000 + held.row, 10000)),
     'resumed, the position moves again');
