@@ -87,19 +87,19 @@
     return new Uint8Array(await new Response(stream).arrayBuffer());
   }
 
+  // Fetched at once, beside the demo's own code, and written into its file system before it starts.
   // A file that cannot be fetched or unpacked is left out, so the demo's loader finds it missing
   // and says so, as it does for a damaged data folder.
   async function fetchData() {
-    Module.FS.mkdir('/data');
     var files;
     try {
       files = (await fetchText('data/index.txt')).split('\n').map(function (line) {
         var fields = line.trim().split(/\s+/);
-        return { name: fields[0], bytes: Number(fields[1]) || 0 };
+        return { name: fields[0], bytes: Number(fields[1]) || 0, contents: null };
       }).filter(function (file) { return /^[A-Za-z0-9_.-]+$/.test(file.name); });
     } catch (error) {
       console.error('plomvardix: data/index.txt could not be fetched (' + error.message + ')');
-      return;
+      return [];
     }
     var total = files.reduce(function (sum, file) { return sum + file.bytes; }, 0);
     var done = 0;
@@ -111,16 +111,27 @@
       label.textContent = 'fetching the data: ' + megabytes(done) + ' of ' + megabytes(total) + ' MB';
     }
     progress(0);
-    show('fetching', true);
     await Promise.all(files.map(async function (file) {
       try {
-        Module.FS.writeFile('/data/' + file.name, await fetchGzipped('data/' + file.name + '.gz', progress));
+        file.contents = await fetchGzipped('data/' + file.name + '.gz', progress);
       } catch (error) {
         console.error('plomvardix: data/' + file.name + ' could not be fetched (' + error.message + ')');
       }
     }));
+    return files;
+  }
+
+  function writeData(files) {
+    Module.FS.mkdir('/data');
+    files.forEach(function (file) {
+      if (file.contents)
+        Module.FS.writeFile('/data/' + file.name, file.contents);
+    });
     show('fetching', false);
   }
+
+  show('fetching', true);
+  var data = fetchData();
 
   // The demo's question. The click is the user's gesture that lets sound start: the context made
   // and resumed here is the one the demo's audio output takes.
@@ -164,7 +175,7 @@
     printErr: function (text) { console.error(text); },
     preRun: [function () {
       Module.addRunDependency('data');
-      fetchData().finally(function () { Module.removeRunDependency('data'); });
+      data.then(writeData).finally(function () { Module.removeRunDependency('data'); });
     }],
   };
 
