@@ -18,11 +18,18 @@ mergeInto(LibraryManager.library, {
     var Context = window.AudioContext || window.webkitAudioContext;
     if (!Context)
       return 0;
-    var context;
-    try {
-      context = new Context({sampleRate: rate, latencyHint: 'interactive'});
-    } catch (e) {
-      return 0;
+    // The page may have made the context on the click that answered its question, the gesture
+    // that lets it play; it is taken once, when its rate is the mixer's.
+    var context = Module['audioContext'];
+    Module['audioContext'] = null;
+    if (!context || context.sampleRate !== rate || context.state === 'closed') {
+      if (context)
+        context.close();
+      try {
+        context = new Context({sampleRate: rate, latencyHint: 'interactive'});
+      } catch (e) {
+        return 0;
+      }
     }
     if (context.sampleRate !== rate || !context.createScriptProcessor) {
       context.close();

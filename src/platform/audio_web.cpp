@@ -97,6 +97,12 @@ extern "C" EMSCRIPTEN_KEEPALIVE float* audio_web_mix(uint32_t frames, double pla
     return data.planar;
 }
 
+// The frame heard now, for the page's tests to set against the context's clock.
+extern "C" EMSCRIPTEN_KEEPALIVE double audio_web_frames_heard()
+{
+    return static_cast<double>(audio_output::framesHeard());
+}
+
 namespace audio_output {
 
 bool open(uint32_t rate, MixFunction mix)

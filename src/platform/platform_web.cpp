@@ -1,6 +1,7 @@
 // Web back end: a 640 x 480 WebGL canvas drawn through the GL 1.1 layer, keys from the page, and
 // the browser's clock. Built with Asyncify, so the swap and the sleep hand control back to the
-// browser and the driver's loop runs as it is.
+// browser and the driver's loop runs as it is. The "fullscreen?" box is the page's two buttons:
+// the question waits for the click the same way.
 //
 // With ?fps=N in the page's address the back end runs on the offline back end's timing instead: a
 // virtual clock advanced 1/N s by every swap and by every sleep, keys scripted by ?keys=FRAME:KEY,...
@@ -43,6 +44,16 @@ EM_JS(void, web_no_webgl, (), {
 // Suspends until the browser's next animation frame.
 EM_JS(void, web_next_frame, (), {
     Asyncify.handleSleep(function(wakeUp) { requestAnimationFrame(function() { wakeUp(); }); });
+});
+
+// Asks the page's question about full screen and waits for the click: 1 for Yes, 0 for No, -1
+// when the page has no buttons to ask with.
+EM_JS(int, web_ask_fullscreen, (), {
+    if (!Module['askFullscreen'])
+        return -1;
+    return Asyncify.handleSleep(function(wakeUp) {
+        Module['askFullscreen'](function(yes) { wakeUp(yes ? 1 : 0); });
+    });
 });
 
 // Suspends for good: the run stops with its last frame on the canvas.
@@ -206,7 +217,14 @@ int messageBox(const char* text, const char* caption, unsigned style)
     std::fprintf(stderr, "%s: %s\n", caption, text);
     if ((style & 0x0f) != mbYesNo)
         return idOk;
-    // The page plays in itself: no full-screen mode is asked for, and other questions are declined.
+    // Full screen is the page's two buttons; a run on the virtual clock plays in the page, unasked.
+    // Any other question is declined.
+    configure();
+    if (data.fps == 0 && std::strcmp(text, "fullscreen?") == 0) {
+        int answer = web_ask_fullscreen();
+        if (answer >= 0)
+            return answer == 1 ? idYes : idNo;
+    }
     return idNo;
 }
 

@@ -636,6 +636,9 @@ void glGenTextures(GLsizei n, GLuint* textures)
 
 void glDeleteTextures(GLsizei n, const GLuint* textures)
 {
+    // The demo frees its textures after the window is gone; without a context GL does nothing.
+    if (!data.open)
+        return;
     for (GLsizei k = 0; k < n; ++k) {
         if (textures[k] == data.boundTexture)
             data.boundTexture = 0;

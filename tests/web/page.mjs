@@ -1,0 +1,216 @@
+// The page as a visitor uses it, in headless Chromium with real (trusted) clicks and keys: Yes asks
+// for full screen and starts the music, whose position moves with the AudioContext's clock (and
+// stands while the context is suspended); Space moves one order on; Escape ends on the end screen,
+// whose "play again" asks again; No plays in the page, scaled to fit. A site without its module
+// says so once in the console and runs on silent; a browser without Web Audio is told so.
+//   node page.mjs SITE_DIR
+import { spawn } from 'node:child_process';
+import fs from 'node:fs';
+import os from 'node:os';
+import path from 'node:path';
+import puppeteer from 'puppeteer-core';
+
+const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
+const rate = 44100;
+let failures = 0;
+const started = Date.now();
+const elapsed = () => `${((Date.now() - started) / 1000).toFixed(1)} s`;
+function check(ok, what) {
+  console.log(`${ok ? 'ok  ' : 'FAIL'} ${what} (${elapsed()})`);
+  if (!ok)
+    failures += 1;
+}
+function fatal(what) {
+  console.error(`FAIL ${what} (${elapsed()})`);
+  process.exit(1);
+}
+setTimeout(() => fatal('the test took longer than 180 s'), 180000).unref();
+
+const site = path.resolve(process.argv[2] || '');
+if (!fs.existsSync(path.join(site, 'index.html')) || !fs.existsSync(path.join(site, 'plomvardix.wasm')))
+  fatal(`no site in ${site}: build it with scripts/web`);
+
+// The site, and a copy of it without its module.
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'plomvardix-page-'));
+const root = path.join(work, 'root');
+const silent = path.join(root, 'silent');
+fs.mkdirSync(path.join(silent, 'data'), { recursive: true });
+fs.symlinkSync(site, path.join(root, 'site'));
+for (const file of fs.readdirSync(site))
+  if (file !== 'data')
+    fs.symlinkSync(path.join(site, file), path.join(silent, file));
+for (const file of fs.readdirSync(path.join(site, 'data')))
+  if (file !== 'glimo.it.gz')
+    fs.symlinkSync(path.join(site, 'data', file), path.join(silent, 'data', file));
+
+const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '0', '--directory', root],
+  { stdio: ['ignore', 'pipe', 'ignore'] });
+const port = await new Promise((resolve, reject) => {
+  let text = '';
+  server.stdout.on('data', (chunk) => {
+    text += chunk;
+    const match = /port (\d+)/.exec(text);
+    if (match)
+      resolve(Number(match[1]));
+  });
+  server.on('exit', () => reject(new Error('the HTTP server ended')));
+  setTimeout(() => reject(new Error('the HTTP server did not start')), 10000);
+}).catch((error) => fatal(error.message));
+const base = `http://127.0.0.1:${port}`;
+
+// Where the demo is: its music's order and row, frame steps run, the frame heard and the context's time.
+const state = (page) => page.evaluate(() => {
+  const context = Module.audioWeb && Module.audioWeb.context;
+  return {
+    order: Module._web_music_order(), row: Module._web_music_row(), steps: Module._web_frame_steps(),
+    heard: Module._audio_web_frames_heard(), time: context ? context.currentTime : -1,
+    running: !!context && context.state === 'running',
+  };
+});
+
+// Polls `test` on the demo's state until it holds; null when it never does within `ms`.
+async function until(page, test, ms) {
+  const limit = Date.now() + ms;
+  while (Date.now() < limit) {
+    const now = await state(page).catch(() => null);
+    if (now && test(now))
+      return now;
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+  return null;
+}
+
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+async function endScreen(page) {
+  return page.waitForSelector('#end:not([hidden])', { timeout: 20000 }).then(() => page.evaluate(() => ({
+    text: document.getElementById('ending').textContent,
+    canvasShown: document.getElementById('canvas').style.display !== 'none',
+    button: document.getElementById('again').textContent,
+  }))).catch(() => null);
+}
+
+async function open(browser, url, viewport) {
+  const page = await browser.newPage();
+  await page.setViewport(viewport);
+  const lines = [];
+  page.on('console', (message) => lines.push(message.text()));
+  page.on('pageerror', (error) => lines.push(`page error: ${error.message}`));
+  // Headless Chromium may not take full screen for real: what counts is that the canvas asked.
+  await page.evaluateOnNewDocument(() => {
+    window.fullscreenAsked = [];
+    const request = Element.prototype.requestFullscreen;
+    Element.prototype.requestFullscreen = function (...options) {
+      window.fullscreenAsked.push(this.id);
+      return request.apply(this, options);
+    };
+  });
+  await page.goto(url, { timeout: 30000 });
+  return { page, lines };
+}
+
+async function answer(page, button, lines) {
+  await page.waitForSelector(`${button}:not([hidden])`, { visible: true, timeout: 60000 })
+    .catch(() => fatal(`the question never came; console:\n${lines.join('\n')}`));
+  const clicked = Date.now();
+  await page.click(button);
+  const first = await until(page, (s) => s.steps > 0, 30000);
+  const shown = (Date.now() - clicked) / 1000;
+  const playing = first && await until(page, (s) => s.running && (s.order > 0 || s.row > 0), 30000);
+  if (!playing)
+    fatal(`the music did not start after ${button}; console:\n${lines.join('\n')}`);
+  return `the first frame ${shown.toFixed(2)} s after the click, the music's first row over ` +
+    `${((Date.now() - clicked) / 1000 - shown).toFixed(2)} s later`;
+}
+
+let browser;
+try {
+  browser = await puppeteer.launch({ executablePath: chromium, headless: true, protocolTimeout: 60000,
+    timeout: 30000, args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader',
+      '--hide-scrollbars'] });
+
+  // --- Yes --------------------------------------------------------------------------------------
+  const { page, lines } = await open(browser, `${base}/site/index.html`, { width: 800, height: 600 });
+  const toMusic = await answer(page, '#yes', lines);
+  check(true, `Yes: ${toMusic}`);
+  // Where the browser takes full screen (headless Chromium 156 does), the canvas keeps its aspect.
+  const full = await page.evaluate(() => ({ asked: window.fullscreenAsked,
+    element: document.fullscreenElement && document.fullscreenElement.id,
+    fit: getComputedStyle(document.getElementById('canvas')).objectFit }));
+  check(full.asked.includes('canvas') && (!full.element || (full.element === 'canvas' && full.fit === 'contain')),
+    `Yes asks full screen for the canvas (in full screen: ${full.element || 'no'}, object-fit ${full.fit})`);
+
+  const a = await state(page);
+  await sleep(1500);
+  const b = await state(page);
+  const ratio = (b.heard - a.heard) / rate / (b.time - a.time);
+  check(b.time > a.time && ratio > 0.9 && ratio < 1.1,
+    `the frame heard keeps the context's pace (${ratio.toFixed(3)} of it over ${(b.time - a.time).toFixed(2)} s)`);
+  check(b.order * 1000 + b.row > a.order * 1000 + a.row, `the position advances (${a.order}.${a.row} to ${b.order}.${b.row})`);
+
+  await page.evaluate(() => Module.audioWeb.context.suspend());
+  // A frame drawn before the suspension may still be the last one reported.
+  const suspended = await state(page);
+  const held = await until(page, (s) => s.steps >= suspended.steps + 2, 10000) || suspended;
+  await sleep(600);
+  const still = await until(page, (s) => s.steps >= held.steps + 3, 10000) || held;
+  check(still.steps > held.steps && still.order === held.order && still.row === held.row,
+    `with the context suspended the frames go on and the position stands (${held.order}.${held.row}, ` +
+    `${still.order}.${still.row} 0.6 s later)`);
+  await page.evaluate(() => Module.audioWeb.context.resume());
+  check(!!(await until(page, (s) => s.order * 1000 + s.row > held.order * 1000 + held.row, 10000)),
+    'resumed, the position moves again');
+
+  const before = await state(page);
+  await page.keyboard.press('Space');
+  const after = await until(page, (s) => s.order !== before.order, 10000);
+  check(after && after.order === before.order + 1, `Space moves one order on (${before.order} to ${after && after.order})`);
+
+  await page.keyboard.press('Escape');
+  const end = await endScreen(page);
+  check(end && end.text === 'zub.plomvardix' && !end.canvasShown && end.button === 'play again',
+    `Escape ends on the end screen ("${end && end.text}")`);
+  check(await page.evaluate(() => !Module.audioWeb.context), 'the sound is closed at the end');
+
+  // --- play again, then No ----------------------------------------------------------------------
+  lines.length = 0;
+  await page.setViewport({ width: 1000, height: 500 });
+  await Promise.all([page.waitForNavigation({ timeout: 30000 }), page.click('#again')]);
+  await answer(page, '#no', lines);
+  const fit = await page.evaluate(() => {
+    const box = document.getElementById('canvas').getBoundingClientRect();
+    return { width: box.width, height: box.height, asked: window.fullscreenAsked.length };
+  });
+  check(fit.asked === 0 && Math.abs(fit.height - 500) < 1 && Math.abs(fit.width - 500 * 4 / 3) < 1,
+    `"play again" asks again; No plays in the page, scaled to fit (${fit.width.toFixed(0)} x ${fit.height.toFixed(0)})`);
+  await page.keyboard.press('Escape');
+  check((await endScreen(page) || {}).text === 'zub.plomvardix', 'Escape ends again');
+  await page.close();
+
+  // --- no module ----------------------------------------------------------------------------------
+  const quiet = await open(browser, `${base}/silent/index.html`, { width: 640, height: 480 });
+  await quiet.page.waitForSelector('#no', { visible: true, timeout: 60000 });
+  await quiet.page.click('#no');
+  const running = await until(quiet.page, (s) => s.steps > 30, 30000);
+  const said = quiet.lines.filter((line) => line.includes('module data/glimo.it could not be loaded'));
+  check(running && running.order === 0 && running.row === 0 && said.length === 1,
+    `without its module one line says so and the demo runs on silent: "${said[0]}"`);
+  await quiet.page.keyboard.press('Escape');
+  check((await endScreen(quiet.page) || {}).text === 'zub.plomvardix', 'and Escape ends it');
+  await quiet.page.close();
+
+  // --- no Web Audio -------------------------------------------------------------------------------
+  const deaf = await browser.newPage();
+  await deaf.evaluateOnNewDocument(() => { delete window.AudioContext; delete window.webkitAudioContext; });
+  await deaf.goto(`${base}/site/index.html`, { timeout: 30000 });
+  const sentence = await deaf.evaluate(() => document.getElementById('message').textContent);
+  check(/no Web Audio/.test(sentence), `without Web Audio the page says: "${sentence}"`);
+} catch (error) {
+  check(false, `the browser run: ${error.message}`);
+} finally {
+  if (browser)
+    await browser.close().catch(() => {});
+  server.kill();
+  fs.rmSync(work, { recursive: true, force: true });
+}
+process.exit(failures === 0 ? 0 : 1);
