@@ -3,12 +3,13 @@
 // every scene, PSNR at least 20 dB each. Then the page with data files missing or damaged on the
 // server (the loader says so in the console, the run goes on), and the page without WebGL.
 //   node frames.mjs SITE_DIR CAPTURE_EXE
-import { spawn, spawnSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
 import puppeteer from 'puppeteer-core';
+import { serve } from './serve.mjs';
 
 const [siteArg, captureArg] = process.argv.slice(2);
 const capture = captureArg && path.resolve(captureArg);
@@ -94,19 +95,7 @@ fs.unlinkSync(zub);
 fs.writeFileSync(zub, zlib.gzipSync(whole.subarray(0, whole.length >> 1)));
 
 // --- the server and the browser -------------------------------------------------------------
-const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '0', '--directory', root],
-  { stdio: ['ignore', 'pipe', 'ignore'] });
-const port = await new Promise((resolve, reject) => {
-  let text = '';
-  server.stdout.on('data', (chunk) => {
-    text += chunk;
-    const match = /port (\d+)/.exec(text);
-    if (match)
-      resolve(Number(match[1]));
-  });
-  server.on('exit', () => reject(new Error('the HTTP server ended')));
-  setTimeout(() => reject(new Error('the HTTP server did not start')), 10000);
-}).catch((error) => fatal(error.message));
+const { server, port } = await serve(root).catch((error) => fatal(error.message));
 
 const common = ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader', '--hide-scrollbars'];
 async function launch(extra) {

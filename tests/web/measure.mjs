@@ -2,9 +2,10 @@
 // Chromium, and frames a second per scene there (SwiftShader) beside the native capture tool
 // (llvmpipe), both on the virtual clock, so each draws as fast as it can.
 //   node measure.mjs SITE_DIR CAPTURE_EXE
-import { spawn, spawnSync } from 'node:child_process';
+import { spawnSync } from 'node:child_process';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
+import { serve } from './serve.mjs';
 
 const [siteArg, captureArg] = process.argv.slice(2);
 if (!siteArg || !captureArg) {
@@ -42,17 +43,7 @@ function nativeRun(scene, frames) {
   return Number(process.hrtime.bigint() - start) / 1e9;
 }
 
-const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '0', '--directory', site],
-  { stdio: ['ignore', 'pipe', 'ignore'] });
-const port = await new Promise((resolve) => {
-  let text = '';
-  server.stdout.on('data', (chunk) => {
-    text += chunk;
-    const match = /port (\d+)/.exec(text);
-    if (match)
-      resolve(Number(match[1]));
-  });
-});
+const { server, port } = await serve(site);
 
 const browser = await puppeteer.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium', headless: true,
   args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader'], protocolTimeout: 120000 });

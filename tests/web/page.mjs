@@ -4,11 +4,11 @@
 // whose "play again" asks again; No plays in the page, scaled to fit. A site without its module
 // says so once in the console and runs on silent; a browser without Web Audio is told so.
 //   node page.mjs SITE_DIR
-import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
+import { serve } from './serve.mjs';
 
 const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 const rate = 44100;
@@ -43,19 +43,7 @@ for (const file of fs.readdirSync(path.join(site, 'data')))
   if (file !== 'glimo.it.gz')
     fs.symlinkSync(path.join(site, 'data', file), path.join(silent, 'data', file));
 
-const server = spawn('python3', ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '0', '--directory', root],
-  { stdio: ['ignore', 'pipe', 'ignore'] });
-const port = await new Promise((resolve, reject) => {
-  let text = '';
-  server.stdout.on('data', (chunk) => {
-    text += chunk;
-    const match = /port (\d+)/.exec(text);
-    if (match)
-      resolve(Number(match[1]));
-  });
-  server.on('exit', () => reject(new Error('the HTTP server ended')));
-  setTimeout(() => reject(new Error('the HTTP server did not start')), 10000);
-}).catch((error) => fatal(error.message));
+const { server, port } = await serve(root).catch((error) => fatal(error.message));
 const base = `http://127.0.0.1:${port}`;
 
 // Where the demo is: its music's order and row, frame steps run, the frame heard and the context's time.
