@@ -9,7 +9,7 @@ import os from 'node:os';
 import path from 'node:path';
 import zlib from 'node:zlib';
 import puppeteer from 'puppeteer-core';
-import { serve } from './serve.mjs';
+import { linkSite, serve } from './serve.mjs';
 
 const [siteArg, captureArg] = process.argv.slice(2);
 const capture = captureArg && path.resolve(captureArg);
@@ -81,14 +81,9 @@ console.log(`native frames captured (${((Date.now() - started) / 1000).toFixed(1
 // --- a site with one texture missing and one damaged, beside the real one -----------------
 const root = path.join(work, 'root');
 const broken = path.join(root, 'broken');
-fs.mkdirSync(path.join(broken, 'data'), { recursive: true });
+fs.mkdirSync(root);
 fs.symlinkSync(site, path.join(root, 'site'));
-for (const file of fs.readdirSync(site))
-  if (file !== 'data')
-    fs.symlinkSync(path.join(site, file), path.join(broken, file));
-for (const file of fs.readdirSync(path.join(site, 'data')))
-  if (file !== 'k.tga.gz')
-    fs.symlinkSync(path.join(site, 'data', file), path.join(broken, 'data', file));
+linkSite(site, broken, ['k.tga.gz']);
 const zub = path.join(broken, 'data', 'zub03.tga.gz');
 const whole = zlib.gunzipSync(fs.readFileSync(zub));
 fs.unlinkSync(zub);

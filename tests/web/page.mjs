@@ -8,7 +8,7 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
-import { serve } from './serve.mjs';
+import { linkSite, serve } from './serve.mjs';
 
 const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 const rate = 44100;
@@ -34,14 +34,9 @@ if (!fs.existsSync(path.join(site, 'index.html')) || !fs.existsSync(path.join(si
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'plomvardix-page-'));
 const root = path.join(work, 'root');
 const silent = path.join(root, 'silent');
-fs.mkdirSync(path.join(silent, 'data'), { recursive: true });
+fs.mkdirSync(root);
 fs.symlinkSync(site, path.join(root, 'site'));
-for (const file of fs.readdirSync(site))
-  if (file !== 'data')
-    fs.symlinkSync(path.join(site, file), path.join(silent, file));
-for (const file of fs.readdirSync(path.join(site, 'data')))
-  if (file !== 'glimo.it.gz')
-    fs.symlinkSync(path.join(site, 'data', file), path.join(silent, 'data', file));
+linkSite(site, silent, ['glimo.it.gz']);
 
 const { server, port } = await serve(root).catch((error) => fatal(error.message));
 const base = `http://127.0.0.1:${port}`;
