@@ -12,6 +12,7 @@
 //   BENCH_ORDER_SECONDS  live, alloc: seconds spent in each order before Space (0: never)
 //   BENCH_UNTIL_ORDER    live, alloc: Escape once this order is reached
 //   BENCH_LABEL          startup: the name of the run's line (live, offline)
+//   BENCH_FRAME_LOG      live: also write every frame (ms, scene, order) to this file
 #include "shell/driver.h"
 #include "shell/scene.h"
 
@@ -213,6 +214,7 @@ std::string sceneName(int slot)
 struct FrameSample {
     float ms;
     uint8_t slot;
+    int16_t order;  // the music's order when the frame was swapped
 };
 constexpr size_t maxFrames = 1u << 20;
 FrameSample frames[maxFrames];
@@ -573,8 +575,21 @@ void writeAudioTable(FILE* out)
     }
 }
 
+// Every frame's time, scene and music order, one a line, for a closer look at the slow ones.
+void writeFrameLog(const char* path)
+{
+    FILE* out = std::fopen(path, "w");
+    if (out == nullptr)
+        return;
+    for (size_t i = 0; i < frameCount; ++i)
+        std::fprintf(out, "%.3f %s %d\n", frames[i].ms, sceneName(frames[i].slot).c_str(), frames[i].order);
+    std::fclose(out);
+}
+
 void writeLiveReport()
 {
+    if (const char* path = std::getenv("BENCH_FRAME_LOG"))
+        writeFrameLog(path);
     FILE* out = openReportWithLoad();
     writeFrameTable(out);
     writeAudioTable(out);
@@ -865,7 +880,8 @@ void SDL_GL_SwapWindow(SDL_Window* window)
         }
     } else {
         if (frameCount < maxFrames)
-            frames[frameCount++] = {static_cast<float>(ms(t - lastSwapNs)), static_cast<uint8_t>(slot)};
+            frames[frameCount++] = {static_cast<float>(ms(t - lastSwapNs)), static_cast<uint8_t>(slot),
+                                    static_cast<int16_t>(report->order)};
         if (config.mode == Mode::Alloc)
             endAllocationFrame(slot);
     }

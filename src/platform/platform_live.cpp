@@ -10,6 +10,7 @@
 #include "platform/sdl_window.h"
 
 #include <SDL.h>
+#include <SDL_opengl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -90,6 +91,10 @@ bool offers(const platform::PixelFormat& format)
 
 void swapWindow()
 {
+    // The frame is drawn before the wait, not at the swap, so the time to draw it does not land
+    // after the slot and make the pace uneven.
+    if (frame_pacer::rate() > 0)
+        glFinish();
     frame_pacer::waitForSlot();
     SDL_GL_SwapWindow(sdl_window::window());
 }
