@@ -1,16 +1,23 @@
 // Prints figures, never run by ctest: how long the page takes to its first frame in headless
 // Chromium, and frames a second per scene there (SwiftShader) beside the native capture tool
-// (llvmpipe), both on the virtual clock, so each draws as fast as it can.
+// (llvmpipe), both on the virtual clock, so each draws as fast as it can. With "live", the page as
+// a visitor has it instead (the browser's clock, its sound): the time from the click to the music
+// heard, over several runs, and frames a second per scene, moved through by Space.
 //   node measure.mjs SITE_DIR CAPTURE_EXE
+//   node measure.mjs live SITE_DIR [RUNS]
 import { spawnSync } from 'node:child_process';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
-import { serve } from './serve.mjs';
+import { serve, watchSound } from './serve.mjs';
 
 const [siteArg, captureArg] = process.argv.slice(2);
 if (!siteArg || !captureArg) {
-  console.error('usage: node measure.mjs SITE_DIR CAPTURE_EXE');
+  console.error('usage: node measure.mjs SITE_DIR CAPTURE_EXE | node measure.mjs live SITE_DIR [RUNS]');
   process.exit(2);
+}
+if (siteArg === 'live') {
+  await measureLive(path.resolve(captureArg), Number(process.argv[4]) || 5);
+  process.exit(0);
 }
 const site = path.resolve(siteArg);
 const capture = path.resolve(captureArg);
@@ -84,3 +91,59 @@ for (const scene of scenes) {
 }
 await browser.close();
 server.kill();
+
+// The live page, answered No at 640 x 480: per run, the click to the first sound out of the
+// speakers (by the output timestamp) and to the first frame; then, in the last run, frames a
+// second in each scene, reached by Space, over 3 s from 1 s after it became current.
+async function measureLive(liveSite, runs) {
+  const { server: liveServer, port: livePort } = await serve(liveSite);
+  const liveBrowser = await puppeteer.launch({ executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true, protocolTimeout: 120000,
+    args: ['--no-sandbox', '--use-angle=swiftshader', '--enable-unsafe-swiftshader'] });
+  const look = (page) => page.evaluate(() => ({ order: Module._web_music_order(), steps: Module._web_frame_steps(),
+    now: performance.now(), sound: window.firstSound, clicked: window.clickTime }));
+  async function until(page, test, ms) {
+    for (const limit = Date.now() + ms; Date.now() < limit; await new Promise((r) => setTimeout(r, 20))) {
+      const now = await look(page);
+      if (test(now))
+        return now;
+    }
+    throw new Error('the page did not get there in time');
+  }
+  const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+  const sounds = [];
+  const frames = [];
+  let page;
+  for (let run = 0; run < runs; ++run) {
+    if (page)
+      await page.close();
+    page = await liveBrowser.newPage();
+    await page.setViewport({ width: 640, height: 480 });
+    await page.evaluateOnNewDocument(watchSound);
+    await page.goto(`http://127.0.0.1:${livePort}/index.html`);
+    await page.waitForSelector('#no', { visible: true, timeout: 60000 });
+    await page.click('#no');
+    const first = await until(page, (s) => s.steps > 0, 30000);
+    const heard = await until(page, (s) => s.sound, 10000);
+    sounds.push(heard.sound.afterClick);
+    frames.push((first.now - first.clicked) / 1000);
+  }
+  const range = (list) => `${Math.min(...list).toFixed(2)} to ${Math.max(...list).toFixed(2)} s`;
+  console.log(`click to the music heard: ${range(sounds)} over ${runs} runs (${sounds.map((t) => t.toFixed(2)).join(', ')})`);
+  console.log(`click to the first frame: ${range(frames)}`);
+  console.log('scene        frames/s (live, Chromium on SwiftShader, real clock and sound)');
+  for (const scene of [['titles', 0], ['glyph blur', 5], ['ring', 7], ['laser tube', 15], ['plasma', 21], ['credits', 23]]) {
+    for (let at = await look(page); at.order < scene[1];) {
+      const before = at.order;
+      await page.keyboard.press(' ');
+      at = await until(page, (s) => s.order !== before, 10000);
+    }
+    await sleep(1000);
+    const a = await look(page);
+    await sleep(3000);
+    const b = await look(page);
+    console.log(`${scene[0].padEnd(12)} ${((b.steps - a.steps) / ((b.now - a.now) / 1000)).toFixed(1).padStart(8)}`);
+  }
+  await liveBrowser.close();
+  liveServer.kill();
+}

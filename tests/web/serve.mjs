@@ -32,3 +32,40 @@ export function linkSite(site, dir, leaveOut) {
     if (!leaveOut.includes(file))
       fs.symlinkSync(path.join(site, 'data', file), path.join(dir, 'data', file));
 }
+
+// Run in the page before its own scripts (evaluateOnNewDocument): notes the click's time, when the
+// AudioContext starts to run (window.contextRunning) and the first output buffer with sound in it
+// (window.firstSound): the demo's frame steps by then, and when its first sample leaves the
+// speakers by the output timestamp, in seconds after the click.
+export function watchSound() {
+  window.addEventListener('click', (event) => { window.clickTime = event.timeStamp; }, true);
+  const Context = window.AudioContext;
+  if (!Context || !window.ScriptProcessorNode)
+    return;
+  window.AudioContext = class extends Context {
+    constructor(...options) {
+      super(...options);
+      this.addEventListener('statechange', () => {
+        if (this.state === 'running' && !window.contextRunning && window.Module && Module._web_frame_steps)
+          window.contextRunning = { steps: Module._web_frame_steps(), afterClick: (performance.now() - window.clickTime) / 1000 };
+      });
+    }
+  };
+  const handler = Object.getOwnPropertyDescriptor(ScriptProcessorNode.prototype, 'onaudioprocess');
+  Object.defineProperty(ScriptProcessorNode.prototype, 'onaudioprocess', {
+    get() { return handler.get.call(this); },
+    set(mix) {
+      handler.set.call(this, mix && function (event) {
+        mix(event);
+        const samples = event.outputBuffer.getChannelData(0);
+        const first = samples.findIndex((sample) => sample !== 0);
+        if (window.firstSound || first < 0 || !window.Module || !Module._web_frame_steps)
+          return;
+        const stamp = this.context.getOutputTimestamp();
+        const heard = stamp.performanceTime +
+          (event.playbackTime + first / this.context.sampleRate - stamp.contextTime) * 1000;
+        window.firstSound = { steps: Module._web_frame_steps(), afterClick: (heard - window.clickTime) / 1000 };
+      });
+    },
+  });
+}
