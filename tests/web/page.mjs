@@ -141,7 +141,8 @@ try {
   const late = firefox && yes.started && yes.started.steps > 0;
   check(!!yes.sound && (yes.sound.steps === 0 || late), `Yes: the music is heard ` +
     `${late ? `from the context's late start (${yes.started.afterClick.toFixed(2)} s after the click, frame ${yes.started.steps})` : 'during the loading bar'}` +
-    ` ${yes.sound && yes.sound.afterClick.toFixed(2)} s after the click, the first frame ${yes.shown.toFixed(2)} s after it`);
+    ` ${yes.sound && yes.sound.afterClick.toFixed(2)} s after the click (the context running after ` +
+    `${yes.started ? yes.started.afterClick.toFixed(2) : '?'} s), the first frame ${yes.shown.toFixed(2)} s after it`);
   // Where the browser takes full screen (headless Chromium 156 does), the canvas keeps its aspect.
   const full = await page.evaluate(() => ({ asked: window.fullscreenAsked,
     element: document.fullscreenElement && document.fullscreenElement.id,

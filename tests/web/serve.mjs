@@ -47,7 +47,8 @@ export function watchSound() {
       super(...options);
       this.addEventListener('statechange', () => {
         if (this.state === 'running' && !window.contextRunning && window.Module && Module._web_frame_steps)
-          window.contextRunning = { steps: Module._web_frame_steps(), afterClick: (performance.now() - window.clickTime) / 1000 };
+          window.contextRunning = { steps: Module._web_frame_steps(),
+            afterClick: window.clickTime === undefined ? 0 : (performance.now() - window.clickTime) / 1000 };
       });
     }
   };
