@@ -110,9 +110,9 @@ async function answer(page, button, lines) {
   return { shown, sound: playing.sound, started: playing.started };
 }
 
-// Firefox runs with a display (headless it finds no GL driver for WebGL here) and takes the sound
-// server in its own process: through the sandbox's audio remoting its context now and then never
-// left "suspended" on the test's private PulseAudio server, or its page stopped answering.
+// Firefox runs with a display (headless it finds no GL driver for WebGL here) and reaches the sound
+// server from its own process, through PulseAudio: through the sandbox's audio remoting its context
+// now and then never left "suspended" on the test's private server, or its page stopped answering.
 const launch = () => firefox
   ? puppeteer.launch({ browser: 'firefox', executablePath: process.env.FIREFOX || '/usr/bin/firefox-esr',
     headless: !process.env.DISPLAY, protocolTimeout: 60000, timeout: 30000,
@@ -136,8 +136,8 @@ try {
   const { page, lines } = await open(browser, `${base}/site/index.html`, { width: 800, height: 600 });
   const yes = await answer(page, '#yes', lines);
   // Natively the music plays from its load on, under the loading bar: so here, before the first
-  // frame. Firefox now and then opens its output on the sound server only after the loading
-  // sequence; then the music is heard from then on.
+  // frame. Firefox's context now and then starts running on the sound server only after the
+  // loading sequence (up to 1.5 s after the click); then the music is heard from its start.
   const late = firefox && yes.started && yes.started.steps > 0;
   check(!!yes.sound && (yes.sound.steps === 0 || late), `Yes: the music is heard ` +
     `${late ? `from the context's late start (${yes.started.afterClick.toFixed(2)} s after the click, frame ${yes.started.steps})` : 'during the loading bar'}` +
