@@ -228,6 +228,22 @@ void recordNative(Recording& out)
 }
 #endif
 
+// The fragments' times carry the recorder's wake-ups and the recording latency's coarse steps, and
+// at first the monitor even runs ahead or behind by hundreds of milliseconds while the sink wakes,
+// whereas the null sink takes frames at its steady rate on the monotonic clock. So each fragment's
+// time becomes its frame count at that rate plus one constant: the median of (time - frames / rate)
+// over the run's second half.
+void steady(Recording& recording)
+{
+    std::vector<double> spread;
+    for (size_t i = recording.ends.size() / 2; i < recording.ends.size(); ++i)
+        spread.push_back(recording.ends[i].second - static_cast<double>(recording.ends[i].first) / rate);
+    std::nth_element(spread.begin(), spread.begin() + spread.size() / 2, spread.end());
+    double base = spread[spread.size() / 2];
+    for (auto& end : recording.ends)
+        end.second = static_cast<double>(end.first) / rate + base;
+}
+
 // Seconds at which frame `frame` of the recording reached the sink.
 double sinkTime(const Recording& recording, size_t frame)
 {
@@ -323,6 +339,8 @@ int live(int secondsToPlay, const char* server)
 
     // Each reported change against the nearest click at the sink: rows are 60 ms apart, so this
     // holds while the offset stays within half a row, and it survives a fragment the recorder lost.
+    if (recordMonitor == record && !recording.ends.empty())
+        steady(recording);
     std::vector<size_t> heard = onsets(recording.left, 1000);
     std::vector<double> clickTimes;
     for (size_t frame : heard)
@@ -351,8 +369,16 @@ int live(int secondsToPlay, const char* server)
         std::printf(", mean stream latency %.1f ms", latencyTotal / latencyCount);
     else if (!stream)
         std::printf(", no server latency known");
-    std::printf("; truth: %s)", recordMonitor == record ? "monitor fragments' arrival less the recording latency"
+    std::printf("; truth: %s)", recordMonitor == record ? "monitor fragments' arrival less the recording latency, set on the sink's rate"
                                                          : "monitor buffers' graph time less their delay");
+    // The truth's own steadiness: rows are exactly 60 ms of music apart, so at a sink playing at its
+    // rate the clicks lie on a 60 ms grid; the largest distance from the grid through the first.
+    double offGrid = 0;
+    for (double t : clickTimes) {
+        double rows = (t - clickTimes.front()) / 0.06;
+        offGrid = std::max(offGrid, std::fabs(rows - std::round(rows)) * 60);
+    }
+    std::printf("; clicks off a 60 ms grid by up to %.1f ms", offGrid);
     std::printf("; rows reported %zu, clicks heard %zu; load %s\n", changes.size(), heard.size(),
                 loadAverage().c_str());
     return 0;

@@ -37,7 +37,7 @@ startPipewire() {
         sleep 0.1
     done
     for daemon in pipewire wireplumber pipewire-pulse; do
-        env -u PULSE_SERVER XDG_RUNTIME_DIR="$run" HOME="$work/pipewire/home" \
+        env -u PULSE_SERVER -u PIPEWIRE_REMOTE XDG_RUNTIME_DIR="$run" HOME="$work/pipewire/home" \
             DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$work/pipewire/bus")" "$daemon" >>"$work/pipewire/log" 2>&1 &
         pipewirePids="$! $pipewirePids"
         [ "$daemon" = pipewire ] && pipewireDaemonPid=$!
