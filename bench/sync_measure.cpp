@@ -167,10 +167,6 @@ void nativeProcess(void* userData)
         double first = time.now * 1e-9 - static_cast<double>(time.delay) * time.rate.num / time.rate.denom -
                        (static_cast<double>(time.buffered) + frames) / rate;
         recorder.out->ends.push_back({recorder.out->left.size(), first + (frames - 1.0) / rate});
-        if (std::getenv("BENCH_SYNC_TIME") && recorder.out->ends.size() % 50 == 1)
-            std::printf("  capture: now %.4f delay %lld/%u buffered %llu frames %u\n", time.now * 1e-9,
-                        static_cast<long long>(time.delay), time.rate.denom,
-                        static_cast<unsigned long long>(time.buffered), frames);
     }
     pw_stream_queue_buffer(recorder.stream, buffer);
 }
