@@ -335,38 +335,53 @@ int live(int secondsToPlay, const char* server)
 
     // Each reported change against the nearest click at the sink: rows are 60 ms apart, so this
     // holds while the offset stays within half a row, and it survives a fragment the recorder lost.
-    if (recordMonitor == record && !recording.ends.empty())
-        steady(recording);
     std::vector<size_t> heard = onsets(recording.left, 1000);
     std::vector<double> clickTimes;
-    for (size_t frame : heard)
-        clickTimes.push_back(sinkTime(recording, frame));
-    std::vector<double> offsets;
-    int firstClick = silentOrders * rowsPerOrder;
-    for (const auto& change : changes) {
-        if (change.first < firstClick || clickTimes.empty())
-            continue;
-        auto it = std::lower_bound(clickTimes.begin(), clickTimes.end(), change.second);
-        double nearest = it == clickTimes.end() ? clickTimes.back() : *it;
-        if (it != clickTimes.begin() && std::fabs(*(it - 1) - change.second) < std::fabs(nearest - change.second))
-            nearest = *(it - 1);
-        offsets.push_back((change.second - nearest) * 1000);
-        if (std::getenv("BENCH_SYNC_EACH"))
-            std::printf("  row %d at %.3f s: %.1f ms\n", change.first, change.second - changes.front().second,
-                        offsets.back());
+    auto offsetsNow = [&](bool each) {
+        clickTimes.clear();
+        for (size_t frame : heard)
+            clickTimes.push_back(sinkTime(recording, frame));
+        std::vector<double> offsets;
+        int firstClick = silentOrders * rowsPerOrder;
+        for (const auto& change : changes) {
+            if (change.first < firstClick || clickTimes.empty())
+                continue;
+            auto it = std::lower_bound(clickTimes.begin(), clickTimes.end(), change.second);
+            double nearest = it == clickTimes.end() ? clickTimes.back() : *it;
+            if (it != clickTimes.begin() && std::fabs(*(it - 1) - change.second) < std::fabs(nearest - change.second))
+                nearest = *(it - 1);
+            offsets.push_back((change.second - nearest) * 1000);
+            if (each)
+                std::printf("  row %d at %.3f s: %.1f ms\n", change.first, change.second - changes.front().second,
+                            offsets.back());
+        }
+        std::sort(offsets.begin(), offsets.end());
+        return offsets;
+    };
+    auto at = [](const std::vector<double>& sorted, double p) {
+        return sorted.empty() ? 0.0 : sorted[static_cast<size_t>(p * (sorted.size() - 1) + 0.5)];
+    };
+    // On PulseAudio, the figures with each fragment's own time too, for comparison.
+    std::vector<double> raw;
+    bool steadied = recordMonitor == record && !recording.ends.empty();
+    if (steadied) {
+        raw = offsetsNow(false);
+        steady(recording);
     }
-    std::vector<double> sorted = offsets;
-    std::sort(sorted.begin(), sorted.end());
-    auto at = [&](double p) { return sorted.empty() ? 0.0 : sorted[static_cast<size_t>(p * (sorted.size() - 1) + 0.5)]; };
-    std::printf("live %s: n=%zu p1=%.1f p50=%.1f p99=%.1f min=%.1f max=%.1f ms", server, sorted.size(), at(0.01),
-                at(0.5), at(0.99), sorted.empty() ? 0.0 : sorted.front(), sorted.empty() ? 0.0 : sorted.back());
+    std::vector<double> sorted = offsetsNow(std::getenv("BENCH_SYNC_EACH") != nullptr);
+    std::printf("live %s: n=%zu p1=%.1f p50=%.1f p99=%.1f min=%.1f max=%.1f ms", server, sorted.size(),
+                at(sorted, 0.01), at(sorted, 0.5), at(sorted, 0.99), sorted.empty() ? 0.0 : sorted.front(),
+                sorted.empty() ? 0.0 : sorted.back());
     std::printf(" (output: %s", output);
     if (stream && latencyCount > 0)
         std::printf(", mean stream latency %.1f ms", latencyTotal / latencyCount);
     else if (!stream)
         std::printf(", no server latency known");
-    std::printf("; truth: %s)", recordMonitor == record ? "monitor fragments' arrival less the recording latency, set on the sink's rate"
-                                                         : "monitor buffers' graph time less their delay");
+    std::printf("; truth: %s)", steadied ? "monitor fragments' arrival less the recording latency, set on the sink's rate"
+                                         : "monitor buffers' graph time less their delay");
+    if (steadied && !raw.empty())
+        std::printf("; each fragment's own time: p1=%.1f p50=%.1f p99=%.1f min=%.1f max=%.1f ms", at(raw, 0.01),
+                    at(raw, 0.5), at(raw, 0.99), raw.front(), raw.back());
     // The truth's own steadiness: rows are exactly 60 ms of music apart, so at a sink playing at its
     // rate the clicks lie on a 60 ms grid; the largest distance from the grid through the first.
     double offGrid = 0;
