@@ -26,12 +26,12 @@ struct PipewireData {
     spa_hook streamListener = {};
     audio_output::MixFunction mix = nullptr;
     uint32_t rate = 44100;
-    uint64_t written = 0;    // frames mixed, to the server or, once it is gone, dropped
+    uint64_t written = 0;      // frames mixed, to the server or, once it is gone, dropped
     uint32_t cycleFrames = 0;  // the graph's cycle, in frames of the stream
-    uint64_t lastHeard = 0;  // before the offset
-    bool ready = false;      // the stream has been playing
+    uint64_t lastHeard = 0;    // before the offset
+    bool ready = false;        // the stream has been playing
     bool streaming = false;
-    bool failed = false;     // the stream or the connection broke
+    bool failed = false;       // the stream or the connection broke
     bool lost = false;
     uint64_t lostAtNs = 0;
     uint64_t heardAtLoss = 0;
