@@ -224,11 +224,10 @@ void recordNative(Recording& out)
 }
 #endif
 
-// The fragments' times carry the recorder's wake-ups and the recording latency's coarse steps, and
-// at first the monitor even runs ahead or behind by hundreds of milliseconds while the sink wakes,
-// whereas the null sink takes frames at its steady rate on the monotonic clock. So each fragment's
-// time becomes its frame count at that rate plus one constant: the median of (time - frames / rate)
-// over the run's second half.
+// For comparison: each fragment's time put on the sink's nominal rate on the monotonic clock, plus one
+// constant, the median of (time - frames / rate) over the run's second half. An ideal sink runs so;
+// a null sink on a busy machine wakes late and catches up, and then each fragment's own time (its
+// arrival less the recording latency, which grows by what waited) is where the sink really was.
 void steady(Recording& recording)
 {
     std::vector<double> spread;
@@ -361,12 +360,14 @@ int live(int secondsToPlay, const char* server)
     auto at = [](const std::vector<double>& sorted, double p) {
         return sorted.empty() ? 0.0 : sorted[static_cast<size_t>(p * (sorted.size() - 1) + 0.5)];
     };
-    // On PulseAudio, the figures with each fragment's own time too, for comparison.
-    std::vector<double> raw;
-    bool steadied = recordMonitor == record && !recording.ends.empty();
-    if (steadied) {
-        raw = offsetsNow(false);
+    // On PulseAudio, the figures against the sink's steady rate too, for comparison.
+    std::vector<double> steadyOffsets;
+    bool fragments = recordMonitor == record && !recording.ends.empty();
+    if (fragments) {
+        std::vector<std::pair<size_t, double>> own = recording.ends;
         steady(recording);
+        steadyOffsets = offsetsNow(false);
+        recording.ends = own;
     }
     std::vector<double> sorted = offsetsNow(std::getenv("BENCH_SYNC_EACH") != nullptr);
     std::printf("live %s: n=%zu p1=%.1f p50=%.1f p99=%.1f min=%.1f max=%.1f ms", server, sorted.size(),
@@ -377,11 +378,12 @@ int live(int secondsToPlay, const char* server)
         std::printf(", mean stream latency %.1f ms", latencyTotal / latencyCount);
     else if (!stream)
         std::printf(", no server latency known");
-    std::printf("; truth: %s)", steadied ? "monitor fragments' arrival less the recording latency, set on the sink's rate"
-                                         : "monitor buffers' graph time less their delay");
-    if (steadied && !raw.empty())
-        std::printf("; each fragment's own time: p1=%.1f p50=%.1f p99=%.1f min=%.1f max=%.1f ms", at(raw, 0.01),
-                    at(raw, 0.5), at(raw, 0.99), raw.front(), raw.back());
+    std::printf("; truth: %s)", fragments ? "each monitor fragment's arrival less the recording latency"
+                                          : "monitor buffers' graph time less their delay");
+    if (!steadyOffsets.empty())
+        std::printf("; against the sink's steady rate: p1=%.1f p50=%.1f p99=%.1f min=%.1f max=%.1f ms",
+                    at(steadyOffsets, 0.01), at(steadyOffsets, 0.5), at(steadyOffsets, 0.99), steadyOffsets.front(),
+                    steadyOffsets.back());
     // The truth's own steadiness: rows are exactly 60 ms of music apart, so at a sink playing at its
     // rate the clicks lie on a 60 ms grid; the largest distance from the grid through the first.
     double offGrid = 0;
