@@ -1,13 +1,15 @@
 // plomvardix-bench-sync: how far the music position the demo reads is from what is heard.
 //
 //   live [SECONDS [SERVER]]  plays a click on every row through the live audio output (on the
-//                      server PULSE_SERVER names; SERVER only labels the line), records the sink's monitor, and prints
-//                      the distribution of (moment the reported row changes) - (moment that row's
-//                      first sample reached the sink). Positive: reported late.
+//                      server PIPEWIRE_REMOTE or PULSE_SERVER names), records the sink's monitor
+//                      (natively when SERVER starts with "pipewire", else through libpulse; SERVER
+//                      also labels the line), and prints the distribution of (moment the reported
+//                      row changes) - (moment that row's first sample reached the sink). Positive:
+//                      reported late.
 //   offline WAV LOG    from a plomvardix-capture run with --wav and --log: for each beat row, the
 //                      first frame that shows it against the onset of the beat in the sound.
 //
-// Run through bench/sync, which starts a private PulseAudio server and the capture run.
+// Run through bench/sync, which starts the private sound servers and the capture run.
 #include "it_writer.h"
 #include "support/capture_log.h"
 #include "write_file.h"
