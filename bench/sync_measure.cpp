@@ -1,22 +1,29 @@
 // plomvardix-bench-sync: how far the music position the demo reads is from what is heard.
 //
 //   live [SECONDS [SERVER]]  plays a click on every row through the live audio output (on the
-//                      server PULSE_SERVER names; SERVER only labels the line), records the sink's monitor, and prints
-//                      the distribution of (moment the reported row changes) - (moment that row's
-//                      first sample reached the sink). Positive: reported late.
+//                      server PIPEWIRE_REMOTE or PULSE_SERVER names), records the sink's monitor
+//                      (natively when SERVER starts with "pipewire", else through libpulse; SERVER
+//                      also labels the line), and prints the distribution of (moment the reported
+//                      row changes) - (moment that row's first sample reached the sink). Positive:
+//                      reported late.
 //   offline WAV LOG    from a plomvardix-capture run with --wav and --log: for each beat row, the
 //                      first frame that shows it against the onset of the beat in the sound.
 //
-// Run through bench/sync, which starts a private PulseAudio server and the capture run.
+// Run through bench/sync, which starts the private sound servers and the capture run.
 #include "it_writer.h"
 #include "support/capture_log.h"
 #include "write_file.h"
 #include "music/mixer.h"
 #include "platform/audio_output.h"
+#include "platform/pipewire_output.h"
 #include "platform/pulse_output.h"
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
+#if PLOMVARDIX_PIPEWIRE
+#include <pipewire/pipewire.h>
+#include <spa/param/audio/format-utils.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -133,6 +140,107 @@ void record(Recording& out)
     pa_simple_free(in);
 }
 
+#if PLOMVARDIX_PIPEWIRE
+// On PipeWire the monitor is recorded natively: each buffer comes with the graph's time for its
+// cycle (the driver's wake-up, not ours), so a click's moment at the sink does not carry the
+// recorder's scheduling. The null sink drives the graph, and its monitor hands over in one cycle
+// what the sink took in the cycle before (a stream processed in the sink's own cycle is seen a cycle
+// later): a buffer's first frame reached the sink one cycle (its own length) before its graph time,
+// less what the recorder's converter holds.
+struct NativeRecorder {
+    Recording* out = nullptr;
+    pw_stream* stream = nullptr;
+};
+
+void nativeProcess(void* userData)
+{
+    auto& recorder = *static_cast<NativeRecorder*>(userData);
+    pw_buffer* buffer = pw_stream_dequeue_buffer(recorder.stream);
+    if (buffer == nullptr)
+        return;
+    pw_time time = {};
+    pw_stream_get_time_n(recorder.stream, &time, sizeof time);
+    spa_data& block = buffer->buffer->datas[0];
+    uint32_t frames = block.data != nullptr ? block.chunk->size / 4 : 0;
+    const int16_t* samples = static_cast<const int16_t*>(block.data) + block.chunk->offset / 2;
+    if (frames > 0 && time.rate.denom > 0 && recorder.out->left.size() + frames < recorder.out->left.capacity()) {
+        for (uint32_t i = 0; i < frames; ++i)
+            recorder.out->left.push_back(samples[2 * i]);
+        double first = time.now * 1e-9 - static_cast<double>(time.delay) * time.rate.num / time.rate.denom -
+                       (static_cast<double>(time.buffered) + frames) / rate;
+        recorder.out->ends.push_back({recorder.out->left.size(), first + (frames - 1.0) / rate});
+    }
+    pw_stream_queue_buffer(recorder.stream, buffer);
+}
+
+void recordNative(Recording& out)
+{
+    pw_init(nullptr, nullptr);
+    pw_thread_loop* loop = pw_thread_loop_new("bench-sync-record", nullptr);
+    pw_context* context = pw_context_new(pw_thread_loop_get_loop(loop), nullptr, 0);
+    pw_thread_loop_start(loop);
+    pw_thread_loop_lock(loop);
+    pw_core* core = pw_context_connect(context, nullptr, 0);
+    NativeRecorder recorder;
+    recorder.out = &out;
+    spa_hook listener = {};
+    pw_stream_events events = {};
+    events.version = PW_VERSION_STREAM_EVENTS;
+    events.process = nativeProcess;
+    if (core != nullptr)
+        recorder.stream = pw_stream_new(core, "sync monitor",
+                                        pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
+                                                          PW_KEY_STREAM_CAPTURE_SINK, "true", PW_KEY_TARGET_OBJECT,
+                                                          "sync", nullptr));
+    bool connected = false;
+    if (recorder.stream != nullptr) {
+        pw_stream_add_listener(recorder.stream, &listener, &events, &recorder);
+        spa_audio_info_raw format;
+        std::memset(&format, 0, sizeof format);
+        format.format = SPA_AUDIO_FORMAT_S16;
+        format.rate = rate;
+        format.channels = 2;
+        format.position[0] = SPA_AUDIO_CHANNEL_FL;
+        format.position[1] = SPA_AUDIO_CHANNEL_FR;
+        uint8_t podSpace[1024];
+        spa_pod_builder builder = SPA_POD_BUILDER_INIT(podSpace, sizeof podSpace);
+        const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &format)};
+        auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
+                                                  PW_STREAM_FLAG_RT_PROCESS);
+        connected = pw_stream_connect(recorder.stream, PW_DIRECTION_INPUT, PW_ID_ANY, flags, params, 1) == 0;
+    }
+    pw_thread_loop_unlock(loop);
+    if (!connected)
+        out.error = "cannot record the sink's monitor through PipeWire";
+    while (connected && !out.stop)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    pw_thread_loop_lock(loop);
+    if (recorder.stream != nullptr)
+        pw_stream_destroy(recorder.stream);
+    if (core != nullptr)
+        pw_core_disconnect(core);
+    pw_thread_loop_unlock(loop);
+    pw_thread_loop_stop(loop);
+    pw_context_destroy(context);
+    pw_thread_loop_destroy(loop);
+}
+#endif
+
+// For comparison: each fragment's time put on the sink's nominal rate on the monotonic clock, plus one
+// constant, the median of (time - frames / rate) over the run's second half. An ideal sink runs so;
+// a null sink on a busy machine wakes late and catches up, and then each fragment's own time (its
+// arrival less the recording latency, which grows by what waited) is where the sink really was.
+void steady(Recording& recording)
+{
+    std::vector<double> spread;
+    for (size_t i = recording.ends.size() / 2; i < recording.ends.size(); ++i)
+        spread.push_back(recording.ends[i].second - static_cast<double>(recording.ends[i].first) / rate);
+    std::nth_element(spread.begin(), spread.begin() + spread.size() / 2, spread.end());
+    double base = spread[spread.size() / 2];
+    for (auto& end : recording.ends)
+        end.second = static_cast<double>(end.first) / rate + base;
+}
+
 // Seconds at which frame `frame` of the recording reached the sink.
 double sinkTime(const Recording& recording, size_t frame)
 {
@@ -172,7 +280,12 @@ int live(int secondsToPlay, const char* server)
 
     Recording recording;
     recording.left.reserve(static_cast<size_t>(rate) * (secondsToPlay + 10));
-    std::thread recorder(record, std::ref(recording));
+    void (*recordMonitor)(Recording&) = record;
+#if PLOMVARDIX_PIPEWIRE
+    if (std::strncmp(server, "pipewire", 8) == 0)
+        recordMonitor = recordNative;
+#endif
+    std::thread recorder(recordMonitor, std::ref(recording));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     if (!recording.error.empty()) {
         recorder.join();
@@ -204,7 +317,7 @@ int live(int secondsToPlay, const char* server)
             changes.push_back({index, seconds(Clock::now())});
             last = index;
             audio_output::lock();
-            double latency = pulse_output::latencyMs();
+            double latency = pipewire_output::isOpen() ? pipewire_output::latencyMs() : pulse_output::latencyMs();
             audio_output::unlock();
             if (latency >= 0) {
                 latencyTotal += latency;
@@ -213,7 +326,8 @@ int live(int secondsToPlay, const char* server)
         }
         std::this_thread::sleep_for(std::chrono::microseconds(300));
     }
-    bool stream = pulse_output::isOpen();
+    bool stream = pulse_output::isOpen() || pipewire_output::isOpen();
+    const char* output = pipewire_output::isOpen() ? "pipewire native" : stream ? "pulse stream" : "SDL";
     audio::free();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     recording.stop = true;
@@ -224,31 +338,62 @@ int live(int secondsToPlay, const char* server)
     // holds while the offset stays within half a row, and it survives a fragment the recorder lost.
     std::vector<size_t> heard = onsets(recording.left, 1000);
     std::vector<double> clickTimes;
-    for (size_t frame : heard)
-        clickTimes.push_back(sinkTime(recording, frame));
-    std::vector<double> offsets;
-    int firstClick = silentOrders * rowsPerOrder;
-    for (const auto& change : changes) {
-        if (change.first < firstClick || clickTimes.empty())
-            continue;
-        auto it = std::lower_bound(clickTimes.begin(), clickTimes.end(), change.second);
-        double nearest = it == clickTimes.end() ? clickTimes.back() : *it;
-        if (it != clickTimes.begin() && std::fabs(*(it - 1) - change.second) < std::fabs(nearest - change.second))
-            nearest = *(it - 1);
-        offsets.push_back((change.second - nearest) * 1000);
-        if (std::getenv("BENCH_SYNC_EACH"))
-            std::printf("  row %d at %.3f s: %.1f ms\n", change.first, change.second - changes.front().second,
-                        offsets.back());
+    auto offsetsNow = [&](bool each) {
+        clickTimes.clear();
+        for (size_t frame : heard)
+            clickTimes.push_back(sinkTime(recording, frame));
+        std::vector<double> offsets;
+        int firstClick = silentOrders * rowsPerOrder;
+        for (const auto& change : changes) {
+            if (change.first < firstClick || clickTimes.empty())
+                continue;
+            auto it = std::lower_bound(clickTimes.begin(), clickTimes.end(), change.second);
+            double nearest = it == clickTimes.end() ? clickTimes.back() : *it;
+            if (it != clickTimes.begin() && std::fabs(*(it - 1) - change.second) < std::fabs(nearest - change.second))
+                nearest = *(it - 1);
+            offsets.push_back((change.second - nearest) * 1000);
+            if (each)
+                std::printf("  row %d at %.3f s: %.1f ms\n", change.first, change.second - changes.front().second,
+                            offsets.back());
+        }
+        std::sort(offsets.begin(), offsets.end());
+        return offsets;
+    };
+    auto at = [](const std::vector<double>& sorted, double p) {
+        return sorted.empty() ? 0.0 : sorted[static_cast<size_t>(p * (sorted.size() - 1) + 0.5)];
+    };
+    // On PulseAudio, the figures against the sink's steady rate too, for comparison.
+    std::vector<double> steadyOffsets;
+    bool fragments = recordMonitor == record && !recording.ends.empty();
+    if (fragments) {
+        std::vector<std::pair<size_t, double>> own = recording.ends;
+        steady(recording);
+        steadyOffsets = offsetsNow(false);
+        recording.ends = own;
     }
-    std::vector<double> sorted = offsets;
-    std::sort(sorted.begin(), sorted.end());
-    auto at = [&](double p) { return sorted.empty() ? 0.0 : sorted[static_cast<size_t>(p * (sorted.size() - 1) + 0.5)]; };
-    std::printf("live %s: n=%zu p1=%.1f p50=%.1f p99=%.1f min=%.1f max=%.1f ms", server, sorted.size(), at(0.01),
-                at(0.5), at(0.99), sorted.empty() ? 0.0 : sorted.front(), sorted.empty() ? 0.0 : sorted.back());
+    std::vector<double> sorted = offsetsNow(std::getenv("BENCH_SYNC_EACH") != nullptr);
+    std::printf("live %s: n=%zu p1=%.1f p50=%.1f p99=%.1f min=%.1f max=%.1f ms", server, sorted.size(),
+                at(sorted, 0.01), at(sorted, 0.5), at(sorted, 0.99), sorted.empty() ? 0.0 : sorted.front(),
+                sorted.empty() ? 0.0 : sorted.back());
+    std::printf(" (output: %s", output);
     if (stream && latencyCount > 0)
-        std::printf(" (the stream's own clock; mean stream latency %.1f ms)", latencyTotal / latencyCount);
-    else
-        std::printf(" (%s)", stream ? "the stream's own clock" : "SDL's output, no server latency known");
+        std::printf(", mean stream latency %.1f ms", latencyTotal / latencyCount);
+    else if (!stream)
+        std::printf(", no server latency known");
+    std::printf("; truth: %s)", fragments ? "each monitor fragment's arrival less the recording latency"
+                                          : "monitor buffers' graph time less their delay");
+    if (!steadyOffsets.empty())
+        std::printf("; against the sink's steady rate: p1=%.1f p50=%.1f p99=%.1f min=%.1f max=%.1f ms",
+                    at(steadyOffsets, 0.01), at(steadyOffsets, 0.5), at(steadyOffsets, 0.99), steadyOffsets.front(),
+                    steadyOffsets.back());
+    // The truth's own steadiness: rows are exactly 60 ms of music apart, so at a sink playing at its
+    // rate the clicks lie on a 60 ms grid; the largest distance from the grid through the first.
+    double offGrid = 0;
+    for (double t : clickTimes) {
+        double rows = (t - clickTimes.front()) / 0.06;
+        offGrid = std::max(offGrid, std::fabs(rows - std::round(rows)) * 60);
+    }
+    std::printf("; clicks off a 60 ms grid by up to %.1f ms", offGrid);
     std::printf("; rows reported %zu, clicks heard %zu; load %s\n", changes.size(), heard.size(),
                 loadAverage().c_str());
     return 0;

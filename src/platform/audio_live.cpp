@@ -1,12 +1,14 @@
-// Live audio output. Where the sound server is PulseAudio or PipeWire's PulseAudio service, a
-// stream of the demo's own on it (pulse_output.h), whose heard position is the server's clock for
-// that stream. Anywhere else an SDL audio device with small buffers, where the frame heard is
+// Live audio output. Where a PipeWire daemon answers, a stream of the demo's own on it
+// (pipewire_output.h), whose heard position is the graph's time for that stream; else where the
+// sound server is PulseAudio (or PipeWire's PulseAudio service), a stream of the demo's own on it
+// (pulse_output.h), whose heard position is the server's clock for that stream. Anywhere else an SDL audio device with small buffers, where the frame heard is
 // modelled (heard_clock.h): the frames handed to SDL, less what of the last buffer is still
 // queued; what the driver and the device add behind that is not known there. Both take off the
 // manual offset PLOMVARDIX_AUDIO_LATENCY_MS.
 #include "platform/audio_output.h"
 
 #include "platform/heard_clock.h"
+#include "platform/pipewire_output.h"
 #include "platform/pulse_output.h"
 
 #include <SDL.h>
@@ -21,9 +23,11 @@ namespace {
 constexpr uint16_t bufferFrames = 1024;
 constexpr double maxLatencyMs = 2000;  // the mixer's record of rows covers this much and more
 
+enum class Output { none, pipewire, pulse, sdl };
+
 struct LiveData {
     SDL_AudioDeviceID device = 0;
-    bool pulse = false;
+    Output output = Output::none;
     audio_output::MixFunction mix = nullptr;
     uint32_t rate = 44100;
     uint64_t offset = 0;
@@ -71,15 +75,14 @@ double latencyFromEnvironment()
     return used;
 }
 
-// SDL_AUDIODRIVER unset, or naming PulseAudio or PipeWire first.
-bool pulseWanted()
+// SDL_AUDIODRIVER unset, or naming `driver` first.
+bool driverWanted(const char* driver)
 {
     const char* list = std::getenv("SDL_AUDIODRIVER");
     if (list == nullptr || *list == '\0')
         return true;
     size_t length = std::strcspn(list, ",");
-    return (length == 10 && SDL_strncasecmp(list, "pulseaudio", 10) == 0) ||
-           (length == 8 && SDL_strncasecmp(list, "pipewire", 8) == 0);
+    return length == std::strlen(driver) && SDL_strncasecmp(list, driver, length) == 0;
 }
 
 // An exit from anywhere (Xlib ends the process when its display goes) stops the output's thread
@@ -95,7 +98,7 @@ namespace audio_output {
 
 bool open(uint32_t rate, MixFunction mix)
 {
-    if (data.device != 0 || data.pulse)
+    if (data.output != Output::none)
         return false;
     data.mix = mix;
     data.rate = rate;
@@ -103,8 +106,12 @@ bool open(uint32_t rate, MixFunction mix)
     if (!data.exitHandler)
         data.exitHandler = std::atexit(closeAtExit) == 0;
 
-    if (pulseWanted() && pulse_output::open(rate, mix)) {
-        data.pulse = true;
+    if (driverWanted("pipewire") && pipewire_output::open(rate, mix)) {
+        data.output = Output::pipewire;
+        return true;
+    }
+    if ((driverWanted("pulseaudio") || driverWanted("pipewire")) && pulse_output::open(rate, mix)) {
+        data.output = Output::pulse;
         return true;
     }
 
@@ -129,26 +136,30 @@ bool open(uint32_t rate, MixFunction mix)
         return false;
     }
     SDL_PauseAudioDevice(data.device, 0);
+    data.output = Output::sdl;
     return true;
 }
 
 void close()
 {
-    if (data.pulse) {
+    Output output = data.output;
+    data.output = Output::none;
+    if (output == Output::pipewire) {
+        pipewire_output::close();
+    } else if (output == Output::pulse) {
         pulse_output::close();
-        data.pulse = false;
-        return;
+    } else if (output == Output::sdl) {
+        SDL_CloseAudioDevice(data.device);
+        data.device = 0;
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
     }
-    if (data.device == 0)
-        return;
-    SDL_CloseAudioDevice(data.device);
-    data.device = 0;
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
 void lock()
 {
-    if (data.pulse)
+    if (data.output == Output::pipewire)
+        pipewire_output::lock();
+    else if (data.output == Output::pulse)
         pulse_output::lock();
     else
         SDL_LockAudioDevice(data.device);
@@ -156,7 +167,9 @@ void lock()
 
 void unlock()
 {
-    if (data.pulse)
+    if (data.output == Output::pipewire)
+        pipewire_output::unlock();
+    else if (data.output == Output::pulse)
         pulse_output::unlock();
     else
         SDL_UnlockAudioDevice(data.device);
@@ -167,7 +180,9 @@ void unlock()
 // device's pace from its hand-over.
 uint64_t framesHeard()
 {
-    if (data.pulse)
+    if (data.output == Output::pipewire)
+        return pipewire_output::framesHeard(data.offset);
+    if (data.output == Output::pulse)
         return pulse_output::framesHeard(data.offset);
     return data.clock.heard(nowInFrames());
 }

@@ -1,9 +1,11 @@
 # A private PipeWire with its PulseAudio service and a null sink named "sync", for tests and
 # benchmarks (sourced), never the user's session server. Needs `work` (a scratch folder).
-# startPipewire sets PULSE_SERVER, pipewirePids (the last started first) and pipewirePulsePid (the
-# PulseAudio service, which a test ends to lose the server mid-run); returns 1 when it cannot be
-# started here. stopPipewire ends what it started, by process id.
+# startPipewire sets PULSE_SERVER and PIPEWIRE_REMOTE (its sockets), pipewirePids (the last started
+# first), pipewireDaemonPid and pipewirePulsePid (the daemon and its PulseAudio service, which a test
+# ends to lose the server mid-run); returns 1 when it cannot be started here. stopPipewire ends what
+# it started, by process id.
 pipewirePids=""
+pipewireDaemonPid=""
 pipewirePulsePid=""
 
 stopPipewire() {
@@ -35,14 +37,16 @@ startPipewire() {
         sleep 0.1
     done
     for daemon in pipewire wireplumber pipewire-pulse; do
-        env -u PULSE_SERVER XDG_RUNTIME_DIR="$run" HOME="$work/pipewire/home" \
+        env -u PULSE_SERVER -u PIPEWIRE_REMOTE XDG_RUNTIME_DIR="$run" HOME="$work/pipewire/home" \
             DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$work/pipewire/bus")" "$daemon" >>"$work/pipewire/log" 2>&1 &
         pipewirePids="$! $pipewirePids"
+        [ "$daemon" = pipewire ] && pipewireDaemonPid=$!
         [ "$daemon" = pipewire-pulse ] && pipewirePulsePid=$!
         [ "$daemon" = pipewire-pulse ] || sleep 1
     done
     PULSE_SERVER="unix:$run/pulse/native"
-    export PULSE_SERVER
+    PIPEWIRE_REMOTE="$run/pipewire-0"
+    export PULSE_SERVER PIPEWIRE_REMOTE
     tries=150
     until timeout 5 pactl info 2>/dev/null | grep -q "PipeWire"; do
         tries=$((tries - 1))

@@ -1,7 +1,8 @@
 # A private PulseAudio server with a null sink (it consumes sound at the sound card's pace and plays
 # nothing; its monitor hands back what reached it), for tests and benchmarks (sourced).
-# Needs `work` (a scratch folder). startPulse sets PULSE_SERVER and pulsePid; returns 1 when
-# pulseaudio cannot be started here. The caller kills pulsePid when done.
+# Needs `work` (a scratch folder). startPulse sets PULSE_SERVER and pulsePid, and PIPEWIRE_REMOTE to
+# a socket that is not there, so that no PipeWire daemon of the session is taken instead; returns 1
+# when pulseaudio cannot be started here. The caller kills pulsePid when done.
 pulsePid=""
 
 startPulse() {
@@ -18,7 +19,8 @@ startPulse() {
         >"$work/pulse/log" 2>&1 &
     pulsePid=$!
     PULSE_SERVER="unix:$work/pulse/run/native"
-    export PULSE_SERVER
+    PIPEWIRE_REMOTE="$work/pulse/run/no-pipewire"
+    export PULSE_SERVER PIPEWIRE_REMOTE
     tries=100
     until PULSE_SERVER="$PULSE_SERVER" timeout 5 pactl info >/dev/null 2>&1; do
         tries=$((tries - 1))
