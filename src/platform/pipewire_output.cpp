@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <unistd.h>
 
 namespace {
@@ -39,7 +40,12 @@ struct PipewireData {
     int16_t scratch[scratchFrames * 2] = {};
 };
 
+
 PipewireData data;
+
+// The stream is fed in PipeWire's own data thread, in the cycle that asks, not a hop later on the
+// loop's thread; this lock keeps the mixer and the fields it moves apart from lock()'s holders.
+std::mutex mixing;
 
 uint64_t nowNs()
 {
@@ -51,6 +57,7 @@ uint64_t nowNs()
 // In the loop's thread, its lock held.
 void markFailed()
 {
+    std::lock_guard<std::mutex> hold(mixing);
     data.failed = true;
     if (data.lost || !data.ready)
         return;
@@ -78,6 +85,7 @@ void streamState(void*, pw_stream_state, pw_stream_state state, const char*)
 // In the loop's thread, its lock held: the mixer is called as under lock().
 void streamProcess(void*)
 {
+    std::lock_guard<std::mutex> hold(mixing);
     pw_buffer* buffer = pw_stream_dequeue_buffer(data.stream);
     if (buffer == nullptr)
         return;
@@ -238,7 +246,8 @@ bool open(uint32_t rate, audio_output::MixFunction mix)
         uint8_t podSpace[1024];
         spa_pod_builder builder = SPA_POD_BUILDER_INIT(podSpace, sizeof podSpace);
         const spa_pod* params[1] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &format)};
-        auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS);
+        auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
+                                                PW_STREAM_FLAG_RT_PROCESS);
         if (pw_stream_connect(data.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY, flags, params, 1) == 0) {
             // Streaming once the session manager has linked the stream to a sink.
             playing = waitFor([] { return data.streaming || data.failed; }) && data.streaming && !data.failed;
@@ -264,14 +273,18 @@ bool isOpen()
 
 void lock()
 {
-    if (data.loop != nullptr)
+    if (data.loop != nullptr) {
         pw_thread_loop_lock(data.loop);
+        mixing.lock();
+    }
 }
 
 void unlock()
 {
-    if (data.loop != nullptr)
+    if (data.loop != nullptr) {
+        mixing.unlock();
         pw_thread_loop_unlock(data.loop);
+    }
 }
 
 uint64_t framesHeard(uint64_t offset)
