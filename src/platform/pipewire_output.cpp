@@ -1,12 +1,12 @@
 #include "platform/pipewire_output.h"
 
+#include "platform/server_loss.h"
+
 #include <pipewire/pipewire.h>
 #include <spa/param/audio/format-utils.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <mutex>
 #include <unistd.h>
 
@@ -16,7 +16,6 @@ namespace {
 constexpr const char* requestedLatency = "1024/44100";
 constexpr uint32_t defaultFrames = 1024;
 constexpr int connectLimitMs = 2000;
-constexpr uint32_t scratchFrames = 4096;
 
 struct PipewireData {
     pw_thread_loop* loop = nullptr;
@@ -33,11 +32,7 @@ struct PipewireData {
     bool ready = false;        // the stream has been playing
     bool streaming = false;
     bool failed = false;       // the stream or the connection broke
-    bool lost = false;
-    uint64_t lostAtNs = 0;
-    uint64_t heardAtLoss = 0;
-    bool told = false;
-    int16_t scratch[scratchFrames * 2] = {};
+    server_loss::Follower gone;
 };
 
 
@@ -47,23 +42,13 @@ PipewireData data;
 // loop's thread; this lock keeps the mixer and the fields it moves apart from lock()'s holders.
 std::mutex mixing;
 
-uint64_t nowNs()
-{
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
-}
-
 // In the loop's thread, its lock held.
 void markFailed()
 {
     std::lock_guard<std::mutex> hold(mixing);
     data.failed = true;
-    if (data.lost || !data.ready)
-        return;
-    data.lost = true;
-    data.lostAtNs = nowNs();
-    data.heardAtLoss = data.lastHeard;
+    if (data.ready)
+        data.gone.markLost(data.lastHeard);
 }
 
 void coreError(void*, uint32_t id, int, int res, const char*)
@@ -91,7 +76,7 @@ void streamProcess(void*)
         return;
     spa_data& block = buffer->buffer->datas[0];
     uint32_t frames = 0;
-    if (block.data != nullptr && !data.lost) {
+    if (block.data != nullptr && !data.gone.lost) {
         uint32_t room = block.maxsize / 4;
         frames = buffer->requested > 0 ? static_cast<uint32_t>(buffer->requested) : defaultFrames;
         if (frames > room)
@@ -161,24 +146,6 @@ void release()
     data.loop = nullptr;
 }
 
-// Mixes and drops what the real clock has played since the server went away.
-void followClock()
-{
-    uint64_t elapsed = (nowNs() - data.lostAtNs) * data.rate / 1000000000u;
-    uint64_t target = data.heardAtLoss + elapsed;
-    // A long stall is not made up for at once: at most a second a call.
-    for (uint64_t budget = data.rate; data.written < target && budget > 0;) {
-        uint64_t want = target - data.written;
-        uint32_t frames = static_cast<uint32_t>(want < scratchFrames ? want : scratchFrames);
-        if (frames > budget)
-            frames = static_cast<uint32_t>(budget);
-        data.mix(data.scratch, frames);
-        data.written += frames;
-        budget -= frames;
-    }
-    data.lastHeard = target < data.written ? target : data.written;
-}
-
 // Frames written but not yet heard at the monotonic time `now`, from the stream's last time report
 // carried forward; false when there is no report yet. The report is made in the cycle that took the
 // last buffer; what is queued after it waits for the next cycle, which the report leaves out.
@@ -211,8 +178,7 @@ bool open(uint32_t rate, audio_output::MixFunction mix)
     data.ready = false;
     data.streaming = false;
     data.failed = false;
-    data.lost = false;
-    data.told = false;
+    data.gone.reset();
     pw_init(nullptr, nullptr);
     data.loop = pw_thread_loop_new("plomvardix-audio", nullptr);
     if (data.loop == nullptr)
@@ -291,16 +257,11 @@ uint64_t framesHeard(uint64_t offset)
 {
     if (data.loop == nullptr)
         return 0;
-    if (data.lost) {
-        if (!data.told) {
-            std::fprintf(stderr, "plomvardix: the sound server went away; the music goes on silently, "
-                                 "by the clock\n");
-            data.told = true;
-        }
-        followClock();
+    if (data.gone.lost) {
+        data.lastHeard = data.gone.follow(data.mix, data.rate, data.written);
     } else {
         double behind = 0;
-        if (framesBehind(nowNs(), behind) && behind < static_cast<double>(data.written)) {
+        if (framesBehind(server_loss::nowNs(), behind) && behind < static_cast<double>(data.written)) {
             uint64_t frame = data.written - static_cast<uint64_t>(behind + 0.5);
             if (frame > data.lastHeard)
                 data.lastHeard = frame;
@@ -311,16 +272,16 @@ uint64_t framesHeard(uint64_t offset)
 
 double latencyMs()
 {
-    if (data.stream == nullptr || data.lost)
+    if (data.stream == nullptr || data.gone.lost)
         return -1;
     double behind = 0;
-    return framesBehind(nowNs(), behind) ? behind * 1000.0 / data.rate : -1;
+    return framesBehind(server_loss::nowNs(), behind) ? behind * 1000.0 / data.rate : -1;
 }
 
 bool lost()
 {
     lock();
-    bool gone = data.lost;
+    bool gone = data.gone.lost;
     unlock();
     return gone;
 }

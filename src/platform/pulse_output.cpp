@@ -1,9 +1,9 @@
 #include "platform/pulse_output.h"
 
+#include "platform/server_loss.h"
+
 #include <pulse/pulseaudio.h>
 
-#include <cstdio>
-#include <ctime>
 #include <unistd.h>
 
 namespace {
@@ -11,7 +11,6 @@ namespace {
 // Small enough that a seek is heard at once, large enough for a busy machine's scheduling.
 constexpr pa_usec_t targetLatencyUs = 50000;
 constexpr int connectLimitMs = 2000;
-constexpr uint32_t scratchFrames = 4096;
 
 struct PulseData {
     pa_threaded_mainloop* loop = nullptr;
@@ -22,30 +21,16 @@ struct PulseData {
     uint64_t written = 0;    // frames mixed, to the server or, once it is gone, dropped
     uint64_t lastHeard = 0;  // before the offset
     bool ready = false;      // the stream has been playing
-    bool lost = false;
-    uint64_t lostAtNs = 0;
-    uint64_t heardAtLoss = 0;
-    bool told = false;
-    int16_t scratch[scratchFrames * 2] = {};
+    server_loss::Follower gone;
 };
 
 PulseData data;
 
-uint64_t nowNs()
-{
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
-}
-
 // In the main loop's thread, its lock held.
 void markLost()
 {
-    if (data.lost || !data.ready)
-        return;
-    data.lost = true;
-    data.lostAtNs = nowNs();
-    data.heardAtLoss = data.lastHeard;
+    if (data.ready)
+        data.gone.markLost(data.lastHeard);
 }
 
 void contextState(pa_context* context, void*)
@@ -66,7 +51,7 @@ void streamState(pa_stream* stream, void*)
 
 void streamWrite(pa_stream* stream, size_t bytes, void*)
 {
-    if (data.lost)
+    if (data.gone.lost)
         return;
     while (bytes >= 4) {
         void* buffer = nullptr;
@@ -121,24 +106,6 @@ void release()
     data.loop = nullptr;
 }
 
-// Mixes and drops what the real clock has played since the server went away.
-void followClock()
-{
-    uint64_t elapsed = (nowNs() - data.lostAtNs) * data.rate / 1000000000u;
-    uint64_t target = data.heardAtLoss + elapsed;
-    // A long stall is not made up for at once: at most a second a call.
-    for (uint64_t budget = data.rate; data.written < target && budget > 0;) {
-        uint64_t want = target - data.written;
-        uint32_t frames = static_cast<uint32_t>(want < scratchFrames ? want : scratchFrames);
-        if (frames > budget)
-            frames = static_cast<uint32_t>(budget);
-        data.mix(data.scratch, frames);
-        data.written += frames;
-        budget -= frames;
-    }
-    data.lastHeard = target < data.written ? target : data.written;
-}
-
 }  // namespace
 
 namespace pulse_output {
@@ -152,8 +119,7 @@ bool open(uint32_t rate, audio_output::MixFunction mix)
     data.written = 0;
     data.lastHeard = 0;
     data.ready = false;
-    data.lost = false;
-    data.told = false;
+    data.gone.reset();
     data.loop = pa_threaded_mainloop_new();
     if (data.loop == nullptr)
         return false;
@@ -231,13 +197,8 @@ uint64_t framesHeard(uint64_t offset)
 {
     if (data.loop == nullptr)
         return 0;
-    if (data.lost) {
-        if (!data.told) {
-            std::fprintf(stderr, "plomvardix: the sound server went away; the music goes on silently, "
-                                 "by the clock\n");
-            data.told = true;
-        }
-        followClock();
+    if (data.gone.lost) {
+        data.lastHeard = data.gone.follow(data.mix, data.rate, data.written);
     } else {
         pa_usec_t usec = 0;
         if (pa_stream_get_time(data.stream, &usec) == 0) {
@@ -253,7 +214,7 @@ uint64_t framesHeard(uint64_t offset)
 
 double latencyMs()
 {
-    if (data.stream == nullptr || data.lost)
+    if (data.stream == nullptr || data.gone.lost)
         return -1;
     pa_usec_t usec = 0;
     int negative = 0;
@@ -265,7 +226,7 @@ double latencyMs()
 bool lost()
 {
     lock();
-    bool gone = data.lost;
+    bool gone = data.gone.lost;
     unlock();
     return gone;
 }
