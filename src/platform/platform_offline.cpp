@@ -2,6 +2,7 @@
 // pbuffer), a virtual clock stepped by swaps and sleeps, scripted events and message-box answers.
 #include "platform/offline.h"
 
+#include "platform/event_script.h"
 #include "platform/key_table.h"
 #include "platform/platform.h"
 #include "platform/sdl_window.h"
@@ -15,12 +16,6 @@
 
 namespace {
 
-struct ScriptedEvent {
-    uint64_t frame;
-    platform::Event event;
-};
-
-constexpr int scriptCapacity = 4096;
 constexpr int answerCapacity = 64;
 constexpr int exitHookCapacity = 8;
 
@@ -32,10 +27,7 @@ struct OfflineData {
     uint64_t sleptMicros = 0;
     void (*clockListener)(uint64_t) = nullptr;
 
-    ScriptedEvent script[scriptCapacity] = {};
-    int scriptCount = 0;
-    int scriptNext = 0;           // script is kept sorted by frame; this is the next undelivered one
-    int64_t passFrame = -1;       // frame of the events delivered since the last swap
+    EventScript script;
 
     int fullscreenAnswer = platform::idNo;
     int answers[answerCapacity] = {};
@@ -142,17 +134,7 @@ WindowSteps closeWindow()
 
 bool pollEvent(Event& event)
 {
-    if (data.scriptNext >= data.scriptCount)
-        return false;
-    const ScriptedEvent& next = data.script[data.scriptNext];
-    if (next.frame > data.swaps)
-        return false;
-    if (data.passFrame >= 0 && static_cast<uint64_t>(data.passFrame) != next.frame)
-        return false;  // a later frame's events wait for the next swap
-    data.passFrame = static_cast<int64_t>(next.frame);
-    event = next.event;
-    ++data.scriptNext;
-    return true;
+    return data.script.next(data.swaps, event);
 }
 
 uint32_t tickCount()
@@ -173,7 +155,7 @@ void swapBuffers()
     if (sdl_window::window() && sdl_window::context())
         SDL_GL_SwapWindow(sdl_window::window());
     ++data.swaps;
-    data.passFrame = -1;
+    data.script.swapped();
     clockAdvanced();
 }
 
@@ -218,26 +200,12 @@ void setClockListener(void (*listener)(uint64_t))
 
 bool scheduleEvent(uint64_t frame, platform::EventType type, int key)
 {
-    if (data.scriptCount >= scriptCapacity)
-        return false;
-    // Insert after every event of the same or an earlier frame, so the script stays in order.
-    int at = data.scriptCount;
-    while (at > data.scriptNext && data.script[at - 1].frame > frame) {
-        data.script[at] = data.script[at - 1];
-        --at;
-    }
-    data.script[at] = {frame, {type, key, frameWidth, frameHeight}};
-    ++data.scriptCount;
-    return true;
+    return data.script.schedule(frame, type, key);
 }
 
 bool scheduleKeyPress(uint64_t frame, int key)
 {
-    if (data.scriptCount + 2 > scriptCapacity)
-        return false;
-    scheduleEvent(frame, platform::EventType::KeyDown, key);
-    scheduleEvent(frame + 1, platform::EventType::KeyUp, key);
-    return true;
+    return data.script.schedulePress(frame, key);
 }
 
 int keyCode(const char* name)
@@ -349,8 +317,7 @@ void reset()
     data.swaps = 0;
     data.sleptMicros = 0;
     data.clockListener = nullptr;
-    data.scriptCount = data.scriptNext = 0;
-    data.passFrame = -1;
+    data.script.clear();
     data.fullscreenAnswer = platform::idNo;
     data.answerCount = data.answerNext = 0;
     data.boxesShown = 0;

@@ -7,6 +7,7 @@
 // virtual clock advanced 1/N s by every swap and by every sleep, keys scripted by ?keys=FRAME:KEY,...
 // (the capture tool's syntax), and ?stopAt=N leaves frame N on the canvas, titles the page
 // "frame N" and stops.
+#include "platform/event_script.h"
 #include "platform/key_table.h"
 #include "platform/offline.h"
 #include "platform/platform.h"
@@ -70,12 +71,6 @@ EM_JS(void, web_ended, (int code), {
         Module['onDemoEnd'](code);
 });
 
-struct ScriptedEvent {
-    uint64_t frame;
-    platform::Event event;
-};
-
-constexpr int scriptCapacity = 4096;
 constexpr int liveCapacity = 256;
 
 // Constant initialisers only: scene objects built before main already read the clock.
@@ -88,10 +83,7 @@ struct WebData {
     uint64_t sleptMicros = 0;
     void (*clockListener)(uint64_t) = nullptr;
 
-    ScriptedEvent script[scriptCapacity] = {};
-    int scriptCount = 0;
-    int scriptNext = 0;
-    int64_t passFrame = -1;
+    EventScript script;
 
     platform::Event live[liveCapacity] = {};
     int liveHead = 0;
@@ -103,20 +95,6 @@ struct WebData {
 
 static_assert(WebData().stopAt == -1, "WebData needs constant initialisers");
 WebData data;
-
-bool scheduleEvent(uint64_t frame, platform::EventType type, int key)
-{
-    if (data.scriptCount >= scriptCapacity)
-        return false;
-    int at = data.scriptCount;
-    while (at > 0 && data.script[at - 1].frame > frame) {
-        data.script[at] = data.script[at - 1];
-        --at;
-    }
-    data.script[at] = {frame, {type, key, offline::frameWidth, offline::frameHeight}};
-    ++data.scriptCount;
-    return true;
-}
 
 // FRAME:KEY items separated by commas, as the capture tool reads them; a bad item ends the list.
 void readKeys(char* list)
@@ -132,15 +110,13 @@ void readKeys(char* list)
         const char* what = colon + 1;
         bool scheduled = false;
         if (std::strcmp(what, "close") == 0)
-            scheduled = scheduleEvent(frame, platform::EventType::Close, 0);
+            scheduled = data.script.schedule(frame, platform::EventType::Close, 0);
         else if (std::strcmp(what, "minimize") == 0 || std::strcmp(what, "minimise") == 0)
-            scheduled = scheduleEvent(frame, platform::EventType::Minimized, 0);
+            scheduled = data.script.schedule(frame, platform::EventType::Minimized, 0);
         else if (std::strcmp(what, "restore") == 0)
-            scheduled = scheduleEvent(frame, platform::EventType::Restored, 0);
+            scheduled = data.script.schedule(frame, platform::EventType::Restored, 0);
         else if (key_table::fromName(what) >= 0)
-            scheduled = data.scriptCount + 2 <= scriptCapacity &&
-                        scheduleEvent(frame, platform::EventType::KeyDown, key_table::fromName(what)) &&
-                        scheduleEvent(frame + 1, platform::EventType::KeyUp, key_table::fromName(what));
+            scheduled = data.script.schedulePress(frame, key_table::fromName(what));
         else
             std::fprintf(stderr, "plomvardix: unknown key \"%s\" in the key list\n", what);
         if (!scheduled)
@@ -307,17 +283,7 @@ bool pollEvent(Event& event)
         --data.liveCount;
         return true;
     }
-    if (data.scriptNext >= data.scriptCount)
-        return false;
-    const ScriptedEvent& next = data.script[data.scriptNext];
-    if (next.frame > data.swaps)
-        return false;
-    if (data.passFrame >= 0 && static_cast<uint64_t>(data.passFrame) != next.frame)
-        return false;  // a later frame's events wait for the next swap
-    data.passFrame = static_cast<int64_t>(next.frame);
-    event = next.event;
-    ++data.scriptNext;
-    return true;
+    return data.script.next(data.swaps, event);
 }
 
 uint32_t tickCount()
@@ -353,7 +319,7 @@ void swapBuffers()
     }
     web_swapped(static_cast<double>(data.swaps));
     ++data.swaps;
-    data.passFrame = -1;
+    data.script.swapped();
     clockAdvanced();
     // Let the page draw and breathe between frames; the virtual clock does not see the wait.
     emscripten_sleep(0);
