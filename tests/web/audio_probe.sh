@@ -16,7 +16,8 @@ mkdir -p "$work"
 work="$(cd "$work" && pwd)"
 cp "$module" "$work/glimo.it"
 cp "$root/tests/web/audio_probe.html" "$work/"
-(cd "$work" && em++ -O1 -std=c++17 -Wall -Wextra -fexceptions -I"$root/src" -I"$root/build-web/libopenmpt/include" \
+# Bounded, as every step here: a hung compiler or browser fails the test rather than stopping the suite.
+(cd "$work" && timeout 600 em++ -O1 -std=c++17 -Wall -Wextra -fexceptions -I"$root/src" -I"$root/build-web/libopenmpt/include" \
   "$root/tests/web/audio_probe.cpp" "$root/src/music/mixer.cpp" "$root/src/platform/audio_web.cpp" \
   "$root/build-web/libopenmpt/lib/libopenmpt.a" --js-library "$root/web/audio_web.js" \
   -sALLOW_MEMORY_GROWTH -sSINGLE_FILE -sENVIRONMENT=web --embed-file glimo.it -o audio_probe.js)
@@ -36,6 +37,12 @@ while ! grep -q 'audio probe: \(pass\|fail\)' "$log" && [ "$waited" -lt "$limit"
   waited=$((waited + 1))
 done
 kill -- "-$browser" 2>/dev/null || true
-wait "$browser" 2>/dev/null || true
+# A browser that will not end on TERM is killed after five seconds; never an unbounded wait.
+tries=50
+while kill -0 "$browser" 2>/dev/null && [ "$tries" -gt 0 ]; do
+  sleep 0.1
+  tries=$((tries - 1))
+done
+kill -KILL -- "-$browser" 2>/dev/null || true
 sed -n 's/.*"\(audio probe: [^"]*\)".*/\1/p' "$log"
 grep -q 'audio probe: pass' "$log" || { echo "audio probe: no pass (log: $log)"; exit 1; }
